@@ -1,0 +1,35 @@
+# Shared compile settings, the sanitizer switch and the test helper.
+
+add_library(nyvex_warnings INTERFACE)
+add_library(Nyvex::warnings ALIAS nyvex_warnings)
+target_compile_options(nyvex_warnings INTERFACE -Wall -Wextra -Werror)
+target_compile_definitions(nyvex_warnings INTERFACE QT_NO_KEYWORDS)
+
+if(NYVEX_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+elseif(NYVEX_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT NYVEX_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "NYVEX_SANITIZE must be empty, 'address' or 'thread'")
+endif()
+
+set(NYVEX_TEST_OUTPUT_DIR ${CMAKE_BINARY_DIR}/tests)
+
+# add_nyvex_test(NAME SOURCES... [LIBS ...] [LABELS ...] [PROPERTIES ...])
+# One GoogleTest executable per component; LABELS "threaded" puts it into the ThreadSanitizer run.
+function(add_nyvex_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;PROPERTIES" ${ARGN})
+  add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Nyvex::warnings)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${NYVEX_TEST_OUTPUT_DIR})
+  target_compile_definitions(${name} PRIVATE NYVEX_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
+                                             NYVEX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS "${T_LABELS}"
+                                          ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  if(T_PROPERTIES)
+    set_tests_properties(${name} PROPERTIES ${T_PROPERTIES})
+  endif()
+endfunction()

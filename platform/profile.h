@@ -1,0 +1,28 @@
+#pragma once
+// Profile strings: named values in sections of INI files, the way the station keeps its settings
+// and lists. Sections and keys are case-insensitive. Every read sees every earlier write, from any
+// object or thread; every write replaces the file atomically, so a reader (in this process or
+// another) sees the old file or the new one, never a half-written one. Files written by Windows
+// (UTF-16 with a byte-order mark, CRLF line ends) are read as well; files are written as UTF-8.
+
+#include <string>
+#include <vector>
+
+namespace platform::profile {
+
+// The value of `key`, or `fallback` when the file, the section or the key is missing.
+std::string read(const std::string& file, const std::string& section, const std::string& key,
+                 const std::string& fallback);
+// Sets `key` to `value`, creating the file and the section as needed.
+bool write(const std::string& file, const std::string& section, const std::string& key,
+           const std::string& value);
+// Removes `key`; true also when it was not there.
+bool deleteKey(const std::string& file, const std::string& section, const std::string& key);
+// Removes the whole section with all its lines; true also when it was not there.
+bool deleteSection(const std::string& file, const std::string& section);
+// The section names of the file, in file order.
+std::vector<std::string> sections(const std::string& file);
+// The keys of a section, in file order.
+std::vector<std::string> keys(const std::string& file, const std::string& section);
+
+}  // namespace platform::profile

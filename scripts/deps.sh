@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the station needs to build, run and test; quiet when all are there.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config clang-format
+    qt6-base-dev libbluetooth-dev libexpat1-dev libsimpleini-dev
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    ieee-data media-types openobex-apps obexftp
+    xvfb xauth procps iproute2
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

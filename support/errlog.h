@@ -1,0 +1,35 @@
+#pragma once
+// The station's one error log: UTF-16LE entries in "<program>_err.txt" in the current directory,
+// rolled over to "olderr.txt" once the file grows past 960000 bytes.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class CFLogBase {
+public:
+    virtual ~CFLogBase() = default;
+};
+
+class CErrLog1 : public CFLogBase {
+public:
+    static constexpr std::uint64_t rollOverSize = 960000;
+
+    // Appends one seven-line entry and applies the roll-over rule; returns the entry text.
+    // The caller serialises writers (the application's log lock).
+    static std::string write(const std::string& message, const std::string& sourceType,
+                             const std::string& extra);
+
+    static std::string logFileName();
+    static std::string entryText(const std::string& message, const std::string& sourceType,
+                                 const std::string& extra);
+};
+
+namespace support {
+
+// Where a problem that cannot be logged is shown: stderr always, and the GUI where one runs.
+using AlertHandler = std::function<void(const std::string& text)>;
+void setAlertHandler(AlertHandler handler);
+void alert(const std::string& text);
+
+}  // namespace support

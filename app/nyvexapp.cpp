@@ -52,7 +52,9 @@ void CNyvexApp::showMessage(const std::string& text, const std::string& title) {
     std::cerr << (title.empty() ? "" : title + ": ") << text << std::endl;
 }
 
-void CNyvexApp::setConfig(std::unique_ptr<CInit> config) { configuration = std::move(config); }
+void CNyvexApp::setConfig(std::unique_ptr<CInit> config) {
+    configuration = std::move(config);
+}
 
 CNyvexApp& theApp() {
     static CNyvexApp app;

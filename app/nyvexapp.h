@@ -28,13 +28,13 @@ std::string typeTag(const T* self) {
 
 // How the station shows a message to the operator: a message box in the GUI, stderr headless.
 class CUserNotice {
-public:
+  public:
     virtual ~CUserNotice() = default;
     virtual void showMessage(const std::string& text, const std::string& title) = 0;
 };
 
 class CNyvexApp {
-public:
+  public:
     static constexpr int logLockWaitMs = 3856;
 
     CNyvexApp();
@@ -69,7 +69,7 @@ public:
     // The log lock itself, so tests can hold it.
     std::timed_mutex& logLockForTest() { return logLock; }
 
-private:
+  private:
     CResoMap textMap;
     std::unique_ptr<CInit> configuration;
     backo::CBackOffice* backOfficePart = nullptr;

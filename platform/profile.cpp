@@ -33,7 +33,7 @@ struct FileIdentity {
 };
 
 FileIdentity identityOf(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         return {};
     }

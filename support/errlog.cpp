@@ -36,7 +36,9 @@ void alert(const std::string& text) {
 
 }  // namespace support
 
-std::string CErrLog1::logFileName() { return platform::programName() + "_err.txt"; }
+std::string CErrLog1::logFileName() {
+    return platform::programName() + "_err.txt";
+}
 
 std::string CErrLog1::entryText(const std::string& message, const std::string& sourceType,
                                 const std::string& extra) {

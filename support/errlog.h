@@ -7,12 +7,12 @@
 #include <string>
 
 class CFLogBase {
-public:
+  public:
     virtual ~CFLogBase() = default;
 };
 
 class CErrLog1 : public CFLogBase {
-public:
+  public:
     static constexpr std::uint64_t rollOverSize = 960000;
 
     // Appends one seven-line entry and applies the roll-over rule; returns the entry text.

@@ -49,6 +49,10 @@ void CNyvexApp::showMessage(const std::string& text, const std::string& title) {
         userNotice->showMessage(text, title);
         return;
     }
+    CUserNotice::showOnConsole(text, title);
+}
+
+void CUserNotice::showOnConsole(const std::string& text, const std::string& title) {
     std::cerr << (title.empty() ? "" : title + ": ") << text << std::endl;
 }
 

@@ -31,6 +31,7 @@ class CUserNotice {
   public:
     virtual ~CUserNotice() = default;
     virtual void showMessage(const std::string& text, const std::string& title) = 0;
+    static void showOnConsole(const std::string& text, const std::string& title);
 };
 
 class CNyvexApp {

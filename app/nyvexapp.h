@@ -22,7 +22,7 @@ class CManufacturer;
 // The reporting class as the error log names it: the demangled type of a pointer to it.
 std::string typeName(const std::type_info& type);
 template <typename T>
-std::string typeTag(const T* self) {
+std::string typeTag(T* self) {
     return typeName(typeid(self));
 }
 

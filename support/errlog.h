@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 class CFLogBase {
@@ -21,8 +22,11 @@ class CErrLog1 : public CFLogBase {
                              const std::string& extra);
 
     static std::string logFileName();
+    // The entry's lines; a name the system does not give (nullopt) leaves its line out.
     static std::string entryText(const std::string& message, const std::string& sourceType,
-                                 const std::string& extra);
+                                 const std::string& extra,
+                                 const std::optional<std::string>& computer,
+                                 const std::optional<std::string>& user);
 };
 
 namespace support {

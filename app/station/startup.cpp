@@ -13,11 +13,9 @@
 
 namespace {
 
-struct CStartupTag {};
-const CStartupTag* startupTag = nullptr;
-
+// Start-up reports under the application's own name.
 void logStartup(const std::string& text) {
-    theApp().logError(text, typeTag(startupTag));
+    theApp().logError(text, typeTag(&theApp()));
 }
 
 // The texts are loaded only later in start-up, so the refusal reads the text file itself; the

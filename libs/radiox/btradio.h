@@ -6,12 +6,12 @@
 
 #include <array>
 #include <memory>
-#include <mutex>
 
 #include "dllcomponent.h"
 #include "libs/include/btrecords.h"
 #include "radiobackend.h"
 #include "radiox.h"
+#include "timedmutex.h"
 
 class CBTRadio : public CDllComponent {
   public:
@@ -35,9 +35,9 @@ class CBTRadio : public CDllComponent {
     std::unique_ptr<radiox::RadioBackend> backend();
     int fillSlots(const radiox::InquiryResult& inquiry, Slots& slots);
 
-    std::timed_mutex radioLock;
-    std::timed_mutex inquiryLock;
-    std::timed_mutex slotLock;
+    TimedMutex radioLock;
+    TimedMutex inquiryLock;
+    TimedMutex slotLock;
     std::unique_ptr<NyvexRadioRecord> radioInfo;
     Slots foundDevices;
 };

@@ -6,8 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <mutex>
 #include <string>
+
+#include "timedmutex.h"
 
 class CDllComponent {
   public:
@@ -34,7 +35,7 @@ class CDllComponent {
   private:
     void closeTrace();
 
-    std::timed_mutex traceLock;
+    TimedMutex traceLock;
     std::FILE* traceFile = nullptr;
     std::string tracePath;
 };

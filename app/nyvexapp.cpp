@@ -20,7 +20,7 @@ CNyvexApp::CNyvexApp() = default;
 CNyvexApp::~CNyvexApp() = default;
 
 bool CNyvexApp::logError(const std::string& text, const std::string& classTag) {
-    std::unique_lock<std::timed_mutex> guard(logLock, std::chrono::milliseconds(logLockWaitMs));
+    std::unique_lock<platform::TimedMutex> guard(logLock, std::chrono::milliseconds(logLockWaitMs));
     if (!guard.owns_lock()) {
         return false;
     }

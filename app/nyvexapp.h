@@ -8,6 +8,7 @@
 #include <typeinfo>
 
 #include "app/init.h"
+#include "platform/timedmutex.h"
 #include "support/resomap.h"
 
 namespace backo {
@@ -68,7 +69,7 @@ class CNyvexApp {
     void setCampaigns(campag::CCampaignMgr* part) { campaignPart = part; }
     void setUserNotice(CUserNotice* notice) { userNotice = notice; }
     // The log lock itself, so tests can hold it.
-    std::timed_mutex& logLockForTest() { return logLock; }
+    platform::TimedMutex& logLockForTest() { return logLock; }
 
   private:
     CResoMap textMap;
@@ -78,7 +79,7 @@ class CNyvexApp {
     CManufacturer* manufacturerPart = nullptr;
     campag::CCampaignMgr* campaignPart = nullptr;
     CUserNotice* userNotice = nullptr;
-    std::timed_mutex logLock;
+    platform::TimedMutex logLock;
 };
 
 CNyvexApp& theApp();

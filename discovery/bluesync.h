@@ -14,6 +14,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/timedmutex.h"
+
 namespace blto {
 
 class CBlueSync {
@@ -25,7 +27,7 @@ public:
 
     // Sets the run flag. False when the worker is already running (it then simply carries on);
     // otherwise keeps `lock` for the worker and returns true: the owner then calls launch().
-    bool start(std::timed_mutex* lock) {
+    bool start(platform::TimedMutex* lock) {
         runFlag = true;
         wake.notify_all();
         if (isRunning()) {
@@ -76,7 +78,7 @@ protected:
     }
 
     bool keepRunning() const { return runFlag; }
-    std::timed_mutex* lockForRadio() const { return sharedLock; }
+    platform::TimedMutex* lockForRadio() const { return sharedLock; }
 
     // Pauses the worker for `duration` (scaled); returns early once the worker is stopped.
     // True when the worker should go on.
@@ -96,7 +98,7 @@ private:
 
     std::atomic<bool> runFlag{false};
     std::atomic<bool> active{false};
-    std::timed_mutex* sharedLock = nullptr;
+    platform::TimedMutex* sharedLock = nullptr;
     std::mutex threadMutex;
     std::thread thread;
     std::mutex sleepMutex;

@@ -11,7 +11,7 @@
 #include "libs/include/btrecords.h"
 #include "radiobackend.h"
 #include "radiox.h"
-#include "timedmutex.h"
+#include "platform/timedmutex.h"
 
 class CBTRadio : public CDllComponent {
   public:
@@ -35,9 +35,9 @@ class CBTRadio : public CDllComponent {
     std::unique_ptr<radiox::RadioBackend> backend();
     int fillSlots(const radiox::InquiryResult& inquiry, Slots& slots);
 
-    TimedMutex radioLock;
-    TimedMutex inquiryLock;
-    TimedMutex slotLock;
+    platform::TimedMutex radioLock;
+    platform::TimedMutex inquiryLock;
+    platform::TimedMutex slotLock;
     std::unique_ptr<NyvexRadioRecord> radioInfo;
     Slots foundDevices;
 };

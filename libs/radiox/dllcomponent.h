@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "timedmutex.h"
+#include "platform/timedmutex.h"
 
 class CDllComponent {
   public:
@@ -35,7 +35,7 @@ class CDllComponent {
   private:
     void closeTrace();
 
-    TimedMutex traceLock;
+    platform::TimedMutex traceLock;
     std::FILE* traceFile = nullptr;
     std::string tracePath;
 };

@@ -21,7 +21,7 @@ TEST(NyvexApp, MissingTextKeyIsLoggedAndGivesTheEmptyText) {
 
 TEST(NyvexApp, LogEntryIsDroppedWhenTheLockIsNotHadInTime) {
     StationFolder station;
-    std::unique_lock<std::timed_mutex> held(theApp().logLockForTest());
+    std::unique_lock<platform::TimedMutex> held(theApp().logLockForTest());
     bool written = true;
     std::thread other([&] { written = theApp().logError("dropped", "T*"); });
     other.join();

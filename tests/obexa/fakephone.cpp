@@ -55,10 +55,18 @@ void sendBytes(int fd, const Bytes& bytes) {
 
 }  // namespace
 
-Answer reply(Bytes bytes) { return {Answer::Kind::reply, std::move(bytes)}; }
-Answer splitReply(Bytes bytes) { return {Answer::Kind::splitReply, std::move(bytes)}; }
-Answer silence() { return {Answer::Kind::silence, {}}; }
-Answer closeConnection() { return {Answer::Kind::close, {}}; }
+Answer reply(Bytes bytes) {
+    return {Answer::Kind::reply, std::move(bytes)};
+}
+Answer splitReply(Bytes bytes) {
+    return {Answer::Kind::splitReply, std::move(bytes)};
+}
+Answer silence() {
+    return {Answer::Kind::silence, {}};
+}
+Answer closeConnection() {
+    return {Answer::Kind::close, {}};
+}
 
 FakePhone::FakePhone(Mode mode, std::map<int, Answer> answers) : script(std::move(answers)) {
     if (mode == Mode::socketPair) {

@@ -19,8 +19,9 @@ using ::testing::HasSubstr;
 namespace {
 
 // Every packet of an object of `size` bytes named `name` with media type `type`.
-std::vector<Bytes> allPackets(const TempFolder& folder, std::size_t size, const std::u16string& name,
-                              const std::string& type, std::int32_t* count = nullptr) {
+std::vector<Bytes> allPackets(const TempFolder& folder, std::size_t size,
+                              const std::u16string& name, const std::string& type,
+                              std::int32_t* count = nullptr) {
     CObexFileChunks chunks(obexa::CLogTarget{});
     EXPECT_TRUE(chunks.open(wide(folder.file("object.bin", size))));
     chunks.setMaxPacketLength(430);
@@ -51,8 +52,8 @@ Bytes concat(std::initializer_list<Bytes> parts) {
 
 const Bytes nameHeaderAJpg{0x01, 0x00, 0x0F, 0x00, 0x61, 0x00, 0x2E, 0x00,
                            0x6A, 0x00, 0x70, 0x00, 0x67, 0x00, 0x00};
-const Bytes typeHeaderImageJpeg{0x42, 0x00, 0x0E, 'i', 'm', 'a', 'g', 'e',
-                                '/',  'j',  'p',  'e', 'g', 0x00};
+const Bytes typeHeaderImageJpeg{0x42, 0x00, 0x0E, 'i', 'm', 'a', 'g',
+                                'e',  '/',  'j',  'p', 'e', 'g', 0x00};
 
 }  // namespace
 
@@ -93,8 +94,8 @@ TEST(ObexPackets, EmptyNameAndEmptyTypeGiveBareNameHeaderAndNoTypeHeader) {
     TempFolder folder;
     const auto packets = allPackets(folder, 10, u"", "");
     ASSERT_EQ(packets.size(), 1u);
-    EXPECT_EQ(prefix(packets[0], 13),
-              (Bytes{0x82, 0x00, 0x1A, 0x01, 0x00, 0x05, 0x00, 0x00, 0xC3, 0x00, 0x00, 0x00, 0x0A}));
+    EXPECT_EQ(prefix(packets[0], 13), (Bytes{0x82, 0x00, 0x1A, 0x01, 0x00, 0x05, 0x00, 0x00, 0xC3,
+                                             0x00, 0x00, 0x00, 0x0A}));
 }
 
 TEST(ObexPackets, TypeOfTwoHundredFiftyFiveCharactersIsDropped) {
@@ -142,14 +143,13 @@ TEST_P(ObexPacketLayout, PacketsCarryTheFileInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sizes, ObexPacketLayout,
-    ::testing::Values(
-        LayoutCase{"thousand", 1000, "image/jpeg", {430, 430, 192}, {390, 424, 186}},
-        LayoutCase{"fitsOnePacket", 390, "image/jpeg", {430}, {390}},
-        LayoutCase{"oneByteOver", 391, "image/jpeg", {430, 7}, {390, 1}},
-        LayoutCase{"fullLastPacket", 814, "image/jpeg", {430, 430}, {390, 424}},
-        LayoutCase{"hundred", 100, "image/jpeg", {140}, {100}},
-        LayoutCase{"noType", 1000, "", {430, 430, 178}, {404, 424, 172}},
-        LayoutCase{"oneByte", 1, "image/jpeg", {41}, {1}}),
+    ::testing::Values(LayoutCase{"thousand", 1000, "image/jpeg", {430, 430, 192}, {390, 424, 186}},
+                      LayoutCase{"fitsOnePacket", 390, "image/jpeg", {430}, {390}},
+                      LayoutCase{"oneByteOver", 391, "image/jpeg", {430, 7}, {390, 1}},
+                      LayoutCase{"fullLastPacket", 814, "image/jpeg", {430, 430}, {390, 424}},
+                      LayoutCase{"hundred", 100, "image/jpeg", {140}, {100}},
+                      LayoutCase{"noType", 1000, "", {430, 430, 178}, {404, 424, 172}},
+                      LayoutCase{"oneByte", 1, "image/jpeg", {41}, {1}}),
     [](const auto& info) { return std::string(info.param.what); });
 
 struct RefusalCase {

@@ -49,6 +49,8 @@ std::string readText(const std::filesystem::path& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::u16string wide(const std::filesystem::path& path) { return platform::toUtf16(path.string()); }
+std::u16string wide(const std::filesystem::path& path) {
+    return platform::toUtf16(path.string());
+}
 
 }  // namespace obexatest

@@ -22,8 +22,8 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 int millisecondsUntil(SteadyClock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+    // Rounded up, so that a wait never ends before its deadline.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
     return left.count() < 0 ? 0 : static_cast<int>(left.count());
 }
 

@@ -16,6 +16,7 @@
 #include "tests/common/tempfolder.h"
 #include "tests/phonesim/obexclient.h"
 #include "tools/phonesim/phoneserver.h"
+#include "tools/phonesim/timedlock.h"
 
 namespace phonesim_test {
 
@@ -27,14 +28,14 @@ class EventLog {
     phonesim::EventSink sink() {
         return [this](const std::string& line) {
             std::unique_lock guard(lock, std::defer_lock);
-            if (guard.try_lock_for(std::chrono::seconds(5))) {
+            if (phonesim::lockWithin(guard, std::chrono::seconds(5))) {
                 lines.push_back(line);
             }
         };
     }
     std::vector<std::string> all() {
         std::unique_lock guard(lock, std::defer_lock);
-        if (!guard.try_lock_for(std::chrono::seconds(5))) {
+        if (!phonesim::lockWithin(guard, std::chrono::seconds(5))) {
             return {};
         }
         return lines;

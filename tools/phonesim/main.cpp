@@ -11,6 +11,7 @@
 
 #include "libs/simworld/simworld.h"
 #include "tools/phonesim/simulator.h"
+#include "tools/phonesim/timedlock.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ class StdoutLines {
   public:
     void print(const std::string& line) {
         std::unique_lock guard(lock, std::defer_lock);
-        if (!guard.try_lock_for(std::chrono::seconds(2))) {
+        if (!phonesim::lockWithin(guard, std::chrono::seconds(2))) {
             return;
         }
         std::fputs((line + "\n").c_str(), stdout);

@@ -119,6 +119,7 @@ TEST_F(PhoneServerTest, AcceptingPhoneStoresEachObjectByteForByte) {
 TEST_F(PhoneServerTest, ConnectIsAnsweredWithVersionFlagsAndPacketSizeAndDisconnectCloses) {
     startPhone(Answer::accept);
     ObexClient client(port());
+    EXPECT_EQ(client.exchange({0x80, 0x00, 0x03}), kBadRequest);
     ASSERT_TRUE(client.send(connectRequest()));
     EXPECT_EQ(client.receive(), (Bytes{0xA0, 0x00, 0x07, 0x10, 0x00, 0xFF, 0xFF}));
     ASSERT_TRUE(client.send(disconnectRequest()));

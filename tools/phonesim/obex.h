@@ -38,6 +38,8 @@ constexpr std::uint8_t endOfBodyHeader = 0x49;
 // packet is never longer than this.
 constexpr std::size_t maxPacketLength = 65535;
 constexpr std::size_t packetHeadLength = 3;
+// A CONNECT request's head, version, flags and largest packet length before its headers.
+constexpr std::size_t connectFieldsLength = 7;
 
 struct Header {
     std::uint8_t id = 0;

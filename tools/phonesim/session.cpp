@@ -34,6 +34,11 @@ Reply ObexSession::handle(std::span<const std::uint8_t> packet) {
     const std::uint8_t code = packet[0];
     switch (code) {
         case obex::connect:
+            // Version, flags and the client's largest packet must be there; any headers after
+            // them (the station's Count and Length) need no answer.
+            if (packet.size() < obex::connectFieldsLength) {
+                return {obex::response(obex::badRequest), false};
+            }
             return {obex::connectResponse(), false};
         case obex::disconnect:
             object.reset();

@@ -16,7 +16,7 @@
 #include "tests/common/tempfolder.h"
 #include "tests/phonesim/obexclient.h"
 #include "tools/phonesim/phoneserver.h"
-#include "tools/phonesim/timedlock.h"
+#include "platform/timedmutex.h"
 
 namespace phonesim_test {
 
@@ -28,14 +28,14 @@ class EventLog {
     phonesim::EventSink sink() {
         return [this](const std::string& line) {
             std::unique_lock guard(lock, std::defer_lock);
-            if (phonesim::lockWithin(guard, std::chrono::seconds(5))) {
+            if (guard.try_lock_for(std::chrono::seconds(5))) {
                 lines.push_back(line);
             }
         };
     }
     std::vector<std::string> all() {
         std::unique_lock guard(lock, std::defer_lock);
-        if (!phonesim::lockWithin(guard, std::chrono::seconds(5))) {
+        if (!guard.try_lock_for(std::chrono::seconds(5))) {
             return {};
         }
         return lines;
@@ -46,7 +46,7 @@ class EventLog {
     }
 
   private:
-    std::timed_mutex lock;
+    platform::TimedMutex lock;
     std::vector<std::string> lines;
 };
 

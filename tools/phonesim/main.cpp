@@ -11,7 +11,7 @@
 
 #include "libs/simworld/simworld.h"
 #include "tools/phonesim/simulator.h"
-#include "tools/phonesim/timedlock.h"
+#include "platform/timedmutex.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ class StdoutLines {
   public:
     void print(const std::string& line) {
         std::unique_lock guard(lock, std::defer_lock);
-        if (!phonesim::lockWithin(guard, std::chrono::seconds(2))) {
+        if (!guard.try_lock_for(std::chrono::seconds(2))) {
             return;
         }
         std::fputs((line + "\n").c_str(), stdout);
@@ -29,7 +29,7 @@ class StdoutLines {
     }
 
   private:
-    std::timed_mutex lock;
+    platform::TimedMutex lock;
 };
 
 sigset_t stopSignals() {

@@ -26,7 +26,9 @@ CInit::CInit() : section("Tolvik") {
     }
 }
 
-std::string CInit::dataIniPath() const { return currentDir + "/tolvik.ini"; }
+std::string CInit::dataIniPath() const {
+    return currentDir + "/tolvik.ini";
+}
 
 std::string CInit::read(const std::string& key, const std::string& fallback) const {
     return platform::profile::read(iniPath, section, key, fallback);
@@ -57,7 +59,9 @@ bool CInit::deleteKey(const std::string& key) const {
 }
 
 bool CInit::isComplete() const {
-    const auto isMissing = [](const std::string& v) { return platform::equalsIgnoreCase(v, missing); };
+    const auto isMissing = [](const std::string& v) {
+        return platform::equalsIgnoreCase(v, missing);
+    };
     const std::string path = read("path", missing);
     const std::string archfile = read("archfile", missing);
     if (isMissing(path) || isMissing(archfile)) {

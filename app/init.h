@@ -7,7 +7,7 @@
 #include <string>
 
 class CInit {
-public:
+  public:
     static constexpr const char* versionText = "1.061";
     static constexpr const char* missing = "default";
 
@@ -28,7 +28,7 @@ public:
     bool deleteKey(const std::string& key) const;
     bool isComplete() const;
 
-private:
+  private:
     std::string read(const std::string& key, const std::string& fallback) const;
 
     std::string section;

@@ -49,10 +49,16 @@ void CNyvexApp::showMessage(const std::string& text, const std::string& title) {
         userNotice->showMessage(text, title);
         return;
     }
+    CUserNotice::showOnConsole(text, title);
+}
+
+void CUserNotice::showOnConsole(const std::string& text, const std::string& title) {
     std::cerr << (title.empty() ? "" : title + ": ") << text << std::endl;
 }
 
-void CNyvexApp::setConfig(std::unique_ptr<CInit> config) { configuration = std::move(config); }
+void CNyvexApp::setConfig(std::unique_ptr<CInit> config) {
+    configuration = std::move(config);
+}
 
 CNyvexApp& theApp() {
     static CNyvexApp app;

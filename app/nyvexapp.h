@@ -22,19 +22,20 @@ class CManufacturer;
 // The reporting class as the error log names it: the demangled type of a pointer to it.
 std::string typeName(const std::type_info& type);
 template <typename T>
-std::string typeTag(const T* self) {
+std::string typeTag(T* self) {
     return typeName(typeid(self));
 }
 
 // How the station shows a message to the operator: a message box in the GUI, stderr headless.
 class CUserNotice {
-public:
+  public:
     virtual ~CUserNotice() = default;
     virtual void showMessage(const std::string& text, const std::string& title) = 0;
+    static void showOnConsole(const std::string& text, const std::string& title);
 };
 
 class CNyvexApp {
-public:
+  public:
     static constexpr int logLockWaitMs = 3856;
 
     CNyvexApp();
@@ -69,7 +70,7 @@ public:
     // The log lock itself, so tests can hold it.
     std::timed_mutex& logLockForTest() { return logLock; }
 
-private:
+  private:
     CResoMap textMap;
     std::unique_ptr<CInit> configuration;
     backo::CBackOffice* backOfficePart = nullptr;

@@ -4,7 +4,9 @@
 #include "platform/profile.h"
 #include "platform/text.h"
 
-void CSerializerBase::declareKey(const std::string& key) { values[key].clear(); }
+void CSerializerBase::declareKey(const std::string& key) {
+    values[key].clear();
+}
 
 std::string CSerializerBase::getValue4Key(const std::string& key) const {
     const auto it = values.find(key);

@@ -7,27 +7,27 @@
 #include <string>
 
 class CIniSeriException {
-public:
+  public:
     explicit CIniSeriException(std::string message) : message(std::move(message)) {}
     virtual ~CIniSeriException() = default;
     const std::string& text() const { return message; }
 
-private:
+  private:
     std::string message;
 };
 
 class CNotAKeyException {
-public:
+  public:
     explicit CNotAKeyException(std::string message) : message(std::move(message)) {}
     virtual ~CNotAKeyException() = default;
     const std::string& text() const { return message; }
 
-private:
+  private:
     std::string message;
 };
 
 class CSerializerBase {
-public:
+  public:
     virtual ~CSerializerBase() = default;
 
     void declareKey(const std::string& key);
@@ -39,13 +39,13 @@ public:
     void setInt64(const std::string& key, std::int64_t value);
     bool isFresh() const { return fresh != 0; }
 
-protected:
+  protected:
     std::map<std::string, std::string> values;
     unsigned char fresh = 0;
 };
 
 class CList2IniSerializer : public CSerializerBase {
-public:
+  public:
     static constexpr const char* missingMarker = "default66bb";
 
     CList2IniSerializer() { fresh = 1; }
@@ -56,9 +56,9 @@ public:
     bool load(int n);
     void erase(int n) const;
 
-protected:
+  protected:
     std::string sectionName(int n) const { return listName + std::to_string(n); }
 
-private:
+  private:
     std::string listName;
 };

@@ -48,13 +48,21 @@ const Clock& clock() {
     return c ? *c : systemClock;
 }
 
-TimePoint now() { return clock().now(); }
+TimePoint now() {
+    return clock().now();
+}
 
-void setClock(const Clock* replacement) { installed.store(replacement); }
+void setClock(const Clock* replacement) {
+    installed.store(replacement);
+}
 
-std::time_t toTimeT(TimePoint t) { return std::chrono::system_clock::to_time_t(t); }
+std::time_t toTimeT(TimePoint t) {
+    return std::chrono::system_clock::to_time_t(t);
+}
 
-TimePoint fromTimeT(std::time_t t) { return std::chrono::system_clock::from_time_t(t); }
+TimePoint fromTimeT(std::time_t t) {
+    return std::chrono::system_clock::from_time_t(t);
+}
 
 LocalTime toLocal(TimePoint t) {
     const auto secs = std::chrono::floor<std::chrono::seconds>(t);
@@ -96,8 +104,8 @@ double toOleDate(TimePoint t) {
     const std::int64_t days =
         daysFromCivil(l.year, static_cast<unsigned>(l.month), static_cast<unsigned>(l.day)) -
         oleEpochDaysFrom1970;
-    const double dayFraction = (l.hour * 3600.0 + l.minute * 60.0 + l.second) / 86400.0 +
-                               l.millisecond / 86400000.0;
+    const double dayFraction =
+        (l.hour * 3600.0 + l.minute * 60.0 + l.second) / 86400.0 + l.millisecond / 86400000.0;
     return static_cast<double>(days) + dayFraction;
 }
 

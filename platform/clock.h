@@ -14,25 +14,25 @@ namespace platform {
 using TimePoint = std::chrono::system_clock::time_point;
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual TimePoint now() const = 0;
 };
 
 class SystemClock : public Clock {
-public:
+  public:
     TimePoint now() const override { return std::chrono::system_clock::now(); }
 };
 
 // A clock that only moves when told to; safe to read from worker threads.
 class ManualClock : public Clock {
-public:
+  public:
     explicit ManualClock(TimePoint start = TimePoint{}) : current(start) {}
     TimePoint now() const override;
     void set(TimePoint t);
     void advance(std::chrono::milliseconds step);
 
-private:
+  private:
     mutable std::mutex lock;
     TimePoint current;
 };
@@ -45,7 +45,7 @@ void setClock(const Clock* replacement);
 
 // Installs a clock for the lifetime of a scope (tests).
 class ScopedClock {
-public:
+  public:
     explicit ScopedClock(const Clock& c) { setClock(&c); }
     ~ScopedClock() { setClock(nullptr); }
     ScopedClock(const ScopedClock&) = delete;

@@ -14,17 +14,17 @@
 namespace platform {
 
 bool fileExists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool isDirectory(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::optional<std::uint64_t> fileSize(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return std::nullopt;
     }
@@ -74,7 +74,7 @@ bool replaceFileAtomically(const std::string& path, const std::string& bytes, st
     if (fd < 0) {
         return fail(error, "cannot create a temporary file beside " + path, errno);
     }
-    struct stat old{};
+    struct stat old {};
     const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
     ::fchmod(fd, mode);
     const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;

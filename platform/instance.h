@@ -7,7 +7,7 @@
 namespace platform {
 
 class SingleInstanceLock {
-public:
+  public:
     // `folder` empty: $XDG_RUNTIME_DIR, else /tmp.
     explicit SingleInstanceLock(std::string folder = "");
     ~SingleInstanceLock();
@@ -18,7 +18,7 @@ public:
     bool acquire(int waitMs);
     const std::string& path() const { return lockPath; }
 
-private:
+  private:
     std::string lockPath;
     int fd = -1;
 };

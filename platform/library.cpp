@@ -6,7 +6,9 @@
 
 namespace platform {
 
-Library::~Library() { close(); }
+Library::~Library() {
+    close();
+}
 
 bool Library::open(const std::string& fileName) {
     close();

@@ -7,7 +7,7 @@
 namespace platform {
 
 class Library {
-public:
+  public:
     Library() = default;
     ~Library();
     Library(const Library&) = delete;
@@ -21,7 +21,7 @@ public:
     // What the loader said about the last failed open.
     const std::string& error() const { return lastError; }
 
-private:
+  private:
     void* handle = nullptr;
     std::string lastError;
 };

@@ -1,7 +1,9 @@
 #include "profile.h"
 
-// Values stay UTF-8 byte strings; the layer converts UTF-16 files itself.
+// Values stay UTF-8 byte strings (the layer converts UTF-16 files itself); the templates are
+// instantiated here from the header alone.
 #define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 #include <sys/stat.h>
 
@@ -33,7 +35,7 @@ struct FileIdentity {
 };
 
 FileIdentity identityOf(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         return {};
     }

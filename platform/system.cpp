@@ -41,8 +41,12 @@ std::filesystem::path programFile() {
 }
 }  // namespace
 
-std::string programFolder() { return programFile().parent_path().string(); }
+std::string programFolder() {
+    return programFile().parent_path().string();
+}
 
-std::string programName() { return programFile().stem().string(); }
+std::string programName() {
+    return programFile().stem().string();
+}
 
 }  // namespace platform

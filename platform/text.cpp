@@ -96,7 +96,9 @@ std::string toUtf8(std::u16string_view utf16) {
     return out;
 }
 
-std::size_t utf16Length(std::string_view utf8) { return toUtf16(utf8).size(); }
+std::size_t utf16Length(std::string_view utf8) {
+    return toUtf16(utf8).size();
+}
 
 std::string cutUtf16(std::string_view utf8, std::size_t units) {
     std::u16string wide = toUtf16(utf8);
@@ -131,10 +133,13 @@ std::int64_t parseLeadingInt64(std::string_view text) {
         negative = text[i] == '-';
         ++i;
     }
-    constexpr std::uint64_t limit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+    constexpr std::uint64_t limit =
+        static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
     std::uint64_t value = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = std::min<std::uint64_t>(value * 10 + static_cast<unsigned>(text[i] - '0'), limit + 1);
+        // Past the limit the value stays just above it: overflow saturates.
+        const std::uint64_t digit = static_cast<unsigned>(text[i] - '0');
+        value = value > limit / 10 ? limit + 1 : std::min(value * 10 + digit, limit + 1);
     }
     if (negative) {
         return value > limit ? std::numeric_limits<std::int64_t>::min()

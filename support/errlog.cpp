@@ -36,15 +36,19 @@ void alert(const std::string& text) {
 
 }  // namespace support
 
-std::string CErrLog1::logFileName() { return platform::programName() + "_err.txt"; }
+std::string CErrLog1::logFileName() {
+    return platform::programName() + "_err.txt";
+}
 
 std::string CErrLog1::entryText(const std::string& message, const std::string& sourceType,
-                                const std::string& extra) {
+                                const std::string& extra,
+                                const std::optional<std::string>& computer,
+                                const std::optional<std::string>& user) {
     std::string entry = platform::formatLocal(platform::now(), "%d. %b %Y %H:%M:%S") + "\r\n";
-    if (const auto computer = platform::computerName()) {
+    if (computer) {
         entry += "Computername : " + platform::cutUtf16(*computer, maxNameLength) + "\r\n";
     }
-    if (const auto user = platform::userName()) {
+    if (user) {
         entry += "Username : " + platform::cutUtf16(*user, maxNameLength) + "\r\n";
     }
     entry += std::string(versionText) + "\r\n";
@@ -56,7 +60,8 @@ std::string CErrLog1::entryText(const std::string& message, const std::string& s
 
 std::string CErrLog1::write(const std::string& message, const std::string& sourceType,
                             const std::string& extra) {
-    const std::string entry = entryText(message, sourceType, extra);
+    const std::string entry = entryText(message, sourceType, extra, platform::computerName(),
+                                        platform::userName());
     const std::string logFile = logFileName();
     {
         std::ofstream out(logFile, std::ios::binary | std::ios::app);

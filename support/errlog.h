@@ -4,15 +4,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 class CFLogBase {
-public:
+  public:
     virtual ~CFLogBase() = default;
 };
 
 class CErrLog1 : public CFLogBase {
-public:
+  public:
     static constexpr std::uint64_t rollOverSize = 960000;
 
     // Appends one seven-line entry and applies the roll-over rule; returns the entry text.
@@ -21,8 +22,11 @@ public:
                              const std::string& extra);
 
     static std::string logFileName();
+    // The entry's lines; a name the system does not give (nullopt) leaves its line out.
     static std::string entryText(const std::string& message, const std::string& sourceType,
-                                 const std::string& extra);
+                                 const std::string& extra,
+                                 const std::optional<std::string>& computer,
+                                 const std::optional<std::string>& user);
 };
 
 namespace support {

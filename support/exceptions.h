@@ -7,16 +7,16 @@
 #include <stdexcept>
 
 class CArchiveException : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 class CNotSupportedException : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 class CResourceException : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };

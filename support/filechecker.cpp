@@ -6,7 +6,8 @@
 #include "platform/text.h"
 
 const std::u16string& CFileChecker::forbiddenCharacters() {
-    static const std::u16string forbidden = u"<>:\"/\\|? *$%)([]{}=~\u00B2\u00B3\u00B5\u20AC#^\u00B0";
+    static const std::u16string forbidden =
+        u"<>:\"/\\|? *$%)([]{}=~\u00B2\u00B3\u00B5\u20AC#^\u00B0";
     return forbidden;
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 
 class CFileChecker {
-public:
+  public:
     virtual ~CFileChecker() = default;
 
     // 3 to 17 characters, none of them one of the 27 characters that files and sections must not

@@ -7,12 +7,12 @@
 #include <string>
 
 class CResoException {
-public:
+  public:
     explicit CResoException(std::string message) : message(std::move(message)) {}
     virtual ~CResoException() = default;
     const std::string& text() const { return message; }
 
-private:
+  private:
     std::string message;
 };
 
@@ -21,20 +21,20 @@ class CResoMap;
 // Receives the parser's events: each resstr element's cod attribute names a key, and all of the
 // element's character data, up to its end, is that key's text.
 class A1ContentHandler {
-public:
+  public:
     explicit A1ContentHandler(CResoMap& target) : map(target) {}
     void startElement(const char* name, const char** attributes);
     void endElement(const char* name);
     void characters(const char* data, int length);
 
-private:
+  private:
     CResoMap& map;
     std::string collected;
     int depthInText = 0;
 };
 
 class CResoMap {
-public:
+  public:
     static constexpr std::size_t maxTextLength = 999;
 
     // Reads `file` (by default "resource.xml" in the current directory). Throws CResoException;
@@ -43,7 +43,7 @@ public:
     bool lookup(const std::string& key, std::string& out) const;
     std::size_t size() const { return entries.size(); }
 
-private:
+  private:
     friend class A1ContentHandler;
     std::map<std::string, std::string> entries;
     std::string pendingKey;

@@ -1,0 +1,103 @@
+#include "startup.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <new>
+#include <system_error>
+
+#include "app/serializer.h"
+#include "campaigns/campaignexception.h"
+#include "platform/instance.h"
+#include "platform/system.h"
+#include "support/exceptions.h"
+
+namespace {
+
+// Start-up reports under the application's own name.
+void logStartup(const std::string& text) {
+    theApp().logError(text, typeTag(&theApp()));
+}
+
+// The texts are loaded only later in start-up, so the refusal reads the text file itself; the
+// operator sees a message even when that file is broken.
+std::string alreadyRunningText(CNyvexApp& app) {
+    std::string text;
+    try {
+        app.texts().load();
+    } catch (const CResoException&) {
+    }
+    return app.texts().lookup("prog_already_started", text) ? text : "Nyvex is already running.";
+}
+
+// Steps 5 to 11: everything that may throw runs inside the one guarded block.
+bool buildAndRun(CNyvexApp& app, CStationUi& ui) {
+    app.texts().load();
+    app.setConfig(std::make_unique<CInit>());
+    if (!app.config()->isComplete()) {
+        logStartup("configuration incomplete");
+        return false;
+    }
+    while (ui.runMainWindow() == 1) {
+    }
+    return true;
+}
+
+// Shutdown, in its fixed order; parts that were never created are skipped.
+void shutDown(CNyvexApp& app, std::unique_ptr<platform::SingleInstanceLock>& instanceLock) {
+    app.setConfig(nullptr);
+    instanceLock.reset();
+}
+
+}  // namespace
+
+std::string startupFailureText(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const CNotAKeyException& e) {
+        return e.text();
+    } catch (const CIniSeriException& e) {
+        return e.text();
+    } catch (const std::bad_alloc& e) {
+        return std::string("memoryex:") + e.what();
+    } catch (const std::system_error& e) {  // file-system and stream failures included
+        return std::string("fileex:") + e.what();
+    } catch (const CArchiveException& e) {
+        return std::string("archivex:") + e.what();
+    } catch (const CNotSupportedException& e) {
+        return std::string("notsuppex:") + e.what();
+    } catch (const CResourceException& e) {
+        return std::string("resourceex:") + e.what();
+    } catch (const campag::CCampaignException& e) {
+        return e.text();
+    } catch (const CResoException& e) {
+        return e.text();
+    } catch (...) {
+        const int lastError = errno;
+        return lastError == 0 ? "caught ...! "
+                              : "caught ...! " + platform::systemErrorText(lastError);
+    }
+}
+
+bool InitInstance(CStationUi& ui, const StartupOptions& options, int& exitCode) {
+    CNyvexApp& app = theApp();
+    app.setUserNotice(&ui);
+    exitCode = 1;
+    auto instanceLock = std::make_unique<platform::SingleInstanceLock>(options.instanceLockFolder);
+    if (!instanceLock->acquire(10)) {
+        logStartup("Started twice.");
+        ui.showMessage(alreadyRunningText(app), "");
+        return false;
+    }
+    try {
+        if (buildAndRun(app, ui)) {
+            exitCode = 0;
+        }
+    } catch (...) {
+        logStartup(startupFailureText(std::current_exception()));
+        app.setUserNotice(nullptr);
+        return false;
+    }
+    shutDown(app, instanceLock);
+    app.setUserNotice(nullptr);
+    return false;
+}

@@ -1,0 +1,27 @@
+#pragma once
+// Start-up and shutdown of the station: builds the long-lived parts in a fixed order, runs the
+// operator's window until it is closed, then takes everything down again.
+
+#include <exception>
+#include <string>
+
+#include "app/nyvexapp.h"
+
+// What start-up needs from the front end (the Qt window or the headless console).
+class CStationUi : public CUserNotice {
+  public:
+    // Runs the main window once; 1 (OK) asks for a fresh main window, anything else ends.
+    virtual int runMainWindow() = 0;
+};
+
+struct StartupOptions {
+    // Folder of the single-instance lock; empty: $XDG_RUNTIME_DIR, else /tmp.
+    std::string instanceLockFolder;
+};
+
+// Runs the whole life of the station; returns false like the framework's start entry always
+// does (the process then ends). `exitCode` says whether start-up failed (1) or not (0).
+bool InitInstance(CStationUi& ui, const StartupOptions& options, int& exitCode);
+
+// The error-log text for an exception that escaped start-up, per the station's handler table.
+std::string startupFailureText(const std::exception_ptr& failure);

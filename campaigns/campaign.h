@@ -1,0 +1,69 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/serializer.h"
+#include "campaigns/campaignexception.h"
+#include "campaigns/schedule.h"
+
+namespace campag {
+
+// The priority of the one campaign that is always on air; it loses against every scheduled
+// campaign (1-999) that is active at the same moment.
+constexpr int ALWAYS_PRIO = 1000;
+
+// What the station pushes: a media file, the name the phone receives it under, a priority and
+// a broadcast schedule. Stored in section "campaign<n>" of the list file, schedule included.
+class CCampaign : public CList2IniSerializer {
+  public:
+    // A new campaign is the always campaign if the station has none yet, else a weekday campaign
+    // with the lowest free priority.
+    CCampaign();
+    ~CCampaign() override;
+    CCampaign(const CCampaign&) = delete;
+    CCampaign& operator=(const CCampaign&) = delete;
+
+    schedule::CSchedule* getSchedule() const { return campaignSchedule.get(); }
+    int getIndex() const { return index; }
+
+    int getPrio() const;
+    // Throws CCampaignException when `prio` breaks the ALWAYS_PRIO rules of the current type.
+    void setPrio(int prio);
+    // Changes the type, adjusts the priority and drops the periods. Throws CCampaignException
+    // (nothing changed) when another campaign already is the always campaign.
+    void setScheduleType(int type);
+
+    // The media file as a path: the value itself when such a file or folder exists, else joined
+    // to the data folder when relative; "" for a value of fewer than 3 characters.
+    std::string getMediaFilePath() const;
+    // The media path's extension, dot included and trimmed. Throws CCampaignException when fewer
+    // than 2 characters remain.
+    std::string getExtension() const;
+    // The send name followed by the extension. Throws like getExtension().
+    std::string getSendFileName() const;
+    // The content type announced for the file; "application/octet-stream" when not known.
+    std::string getMimeType() const;
+
+    bool mediaFileExists() const;
+    bool hasMimeType() const;
+    bool isNameValid() const;
+    bool isSendFileNameValid() const;
+    virtual bool isSendable() const;
+
+    // Section number n (0: the number last used).
+    void save(int n);
+    // False when a campaign or schedule key of the section is missing.
+    bool load(int n);
+    // Deletes the campaign's and its schedule's keys; the section header stays.
+    void erase(int n);
+
+  private:
+    int lowestFreePrio() const;
+    std::string dataFolder() const;
+
+    std::unique_ptr<schedule::CSchedule> campaignSchedule;
+    int index = 0;
+};
+
+}  // namespace campag

@@ -1,0 +1,152 @@
+#include "simworld.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "platform/text.h"
+
+namespace simworld {
+
+namespace {
+
+// A value with its trailing "; comment" removed.
+std::string valueOf(const std::string& file, const std::string& section, const std::string& key,
+                    const std::string& fallback) {
+    std::string value = platform::profile::read(file, section, key, fallback);
+    const auto comment = value.find(';');
+    if (comment != std::string::npos) {
+        value.erase(comment);
+    }
+    return platform::trim(value);
+}
+
+bool hasSection(const std::string& file, const std::string& section) {
+    for (const auto& s : platform::profile::sections(file)) {
+        if (platform::equalsIgnoreCase(s, section)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<Radio> loadRadio(const std::string& file, std::vector<std::string>& problems) {
+    if (!hasSection(file, "radio")) {
+        return std::nullopt;
+    }
+    Radio radio;
+    const std::string address = valueOf(file, "radio", "address", "");
+    const auto parsed = parseAddress(address);
+    if (!parsed) {
+        problems.push_back("[radio]: bad address '" + address + "'");
+        return std::nullopt;
+    }
+    radio.address = *parsed;
+    radio.name = valueOf(file, "radio", "name", "");
+    const std::string scale = valueOf(file, "radio", "timescale", "1");
+    char* end = nullptr;
+    radio.timescale = std::strtod(scale.c_str(), &end);
+    if (end == scale.c_str() || radio.timescale < 0) {
+        problems.push_back("[radio]: bad timescale '" + scale + "', using 1");
+        radio.timescale = 1.0;
+    }
+    return radio;
+}
+
+bool parseEndpoint(const std::string& text, Phone& phone) {
+    const auto colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0) {
+        return false;
+    }
+    const std::int64_t port = platform::parseLeadingInt64(text.substr(colon + 1));
+    if (port <= 0 || port > 65535) {
+        return false;
+    }
+    phone.obexHost = text.substr(0, colon);
+    phone.obexPort = static_cast<int>(port);
+    return true;
+}
+
+std::optional<Phone> loadPhone(const std::string& file, const std::string& section,
+                               std::vector<std::string>& problems) {
+    Phone phone;
+    phone.section = section;
+    const std::string address = valueOf(file, section, "address", "");
+    const auto parsed = parseAddress(address);
+    if (!parsed) {
+        problems.push_back("[" + section + "]: bad address '" + address + "', phone left out");
+        return std::nullopt;
+    }
+    phone.address = *parsed;
+    phone.name = valueOf(file, section, "name", "");
+    phone.classOfDevice = static_cast<std::uint32_t>(
+        std::strtoul(valueOf(file, section, "class", "0").c_str(), nullptr, 0));
+    phone.inRange = valueOf(file, section, "inrange", "1") != "0";
+    const std::string obex = valueOf(file, section, "obex", "");
+    if (!obex.empty() && !parseEndpoint(obex, phone)) {
+        problems.push_back("[" + section + "]: bad obex endpoint '" + obex + "'");
+    }
+    const std::string channel = valueOf(file, section, "channel", "");
+    if (!channel.empty()) {
+        phone.channel = platform::parseLeadingInt32(channel);
+    }
+    phone.answer = platform::toLowerAscii(valueOf(file, section, "answer", "accept"));
+    return phone;
+}
+
+}  // namespace
+
+std::optional<std::string> worldFile() {
+    const char* file = std::getenv(environmentVariable);
+    if (file == nullptr || *file == '\0') {
+        return std::nullopt;
+    }
+    return std::string(file);
+}
+
+World load(const std::string& file) {
+    World world;
+    if (!platform::fileExists(file)) {
+        world.problems.push_back("world file " + file + " not found");
+        return world;
+    }
+    world.radio = loadRadio(file, world.problems);
+    for (int n = 1; hasSection(file, "phone" + std::to_string(n)); ++n) {
+        if (auto phone = loadPhone(file, "phone" + std::to_string(n), world.problems)) {
+            world.phones.push_back(std::move(*phone));
+        }
+    }
+    return world;
+}
+
+std::optional<std::uint64_t> parseAddress(const std::string& text) {
+    unsigned b[6];
+    char tail = 0;
+    if (text.size() != 17 || std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &b[0], &b[1],
+                                         &b[2], &b[3], &b[4], &b[5], &tail) != 6) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 2; i < 17; i += 3) {
+        if (text[i] != ':') {
+            return std::nullopt;
+        }
+    }
+    std::uint64_t address = 0;
+    for (unsigned byte : b) {
+        address = (address << 8) | byte;
+    }
+    return address;
+}
+
+std::string addressText(std::uint64_t address) {
+    char text[18];
+    std::snprintf(
+        text, sizeof text, "%2.2X:%2.2X:%2.2X:%2.2X:%2.2X:%2.2X",
+        static_cast<unsigned>(address >> 40) & 0xFF, static_cast<unsigned>(address >> 32) & 0xFF,
+        static_cast<unsigned>(address >> 24) & 0xFF, static_cast<unsigned>(address >> 16) & 0xFF,
+        static_cast<unsigned>(address >> 8) & 0xFF, static_cast<unsigned>(address) & 0xFF);
+    return text;
+}
+
+}  // namespace simworld

@@ -1,0 +1,47 @@
+#pragma once
+// The simulated radio world: where no radio exists, NYVEX_SIMULATION names an INI file that
+// describes one radio and the phones around it. The radio and push libraries read it at every
+// inquiry and every push, so a test or the demo changes the world by rewriting the file.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace simworld {
+
+constexpr const char* environmentVariable = "NYVEX_SIMULATION";
+
+struct Radio {
+    std::uint64_t address = 0;
+    std::string name;
+    double timescale = 1.0;  // multiplies simulated radio delays; 0 = instant
+};
+
+struct Phone {
+    std::string section;  // "phone1", ...
+    std::uint64_t address = 0;
+    std::string name;
+    std::uint32_t classOfDevice = 0;
+    bool inRange = true;
+    std::string obexHost;  // empty: the phone has no Object Push server
+    int obexPort = 0;
+    std::optional<int> channel;  // RFCOMM channel its Object Push record names
+    std::string answer = "accept";
+};
+
+struct World {
+    std::optional<Radio> radio;
+    std::vector<Phone> phones;          // in file order
+    std::vector<std::string> problems;  // what was wrong with the file, one line each
+};
+
+// The world file named by NYVEX_SIMULATION, or nothing when the variable is unset or empty.
+std::optional<std::string> worldFile();
+World load(const std::string& file);
+
+// "00:11:22:AA:BB:CC" (most significant byte first) to the 48-bit address value.
+std::optional<std::uint64_t> parseAddress(const std::string& text);
+std::string addressText(std::uint64_t address);
+
+}  // namespace simworld

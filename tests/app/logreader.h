@@ -1,0 +1,19 @@
+#pragma once
+// Reads a UTF-16LE error log (by default this program's, in the current directory) as UTF-8.
+
+#include <string>
+
+#include "platform/files.h"
+#include "platform/text.h"
+#include "support/errlog.h"
+
+inline std::string errorLogText(const std::string& folder = ".",
+                                const std::string& logName = CErrLog1::logFileName()) {
+    const auto bytes = platform::readFile(folder + "/" + logName);
+    std::u16string wide;
+    for (std::size_t i = 0; bytes && i + 1 < bytes->size(); i += 2) {
+        wide += static_cast<char16_t>(static_cast<unsigned char>((*bytes)[i]) |
+                                      static_cast<unsigned char>((*bytes)[i + 1]) << 8);
+    }
+    return platform::toUtf8(wide);
+}

@@ -1,0 +1,112 @@
+#include "platform/profile.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "platform/files.h"
+#include "platform/text.h"
+#include "tests/common/tempfolder.h"
+
+namespace profile = platform::profile;
+using testing_support::TempFolder;
+
+TEST(Profile, MissingFileSectionOrKeyGivesTheFallback) {
+    TempFolder dir;
+    const std::string ini = dir.file("a.ini");
+    EXPECT_EQ(profile::read(ini, "S", "k", "fb"), "fb");
+    dir.write("a.ini", "[S]\nk=v\nempty=\n");
+    EXPECT_EQ(profile::read(ini, "Other", "k", "fb"), "fb");
+    EXPECT_EQ(profile::read(ini, "S", "missing", "fb"), "fb");
+    EXPECT_EQ(profile::read(ini, "S", "empty", "fb"), "") << "a present empty value is not missing";
+}
+
+TEST(Profile, SectionsAndKeysIgnoreLetterCase) {
+    TempFolder dir;
+    dir.write("a.ini", "[Tolvik]\nVersion=1.061\n");
+    EXPECT_EQ(profile::read(dir.file("a.ini"), "tolvik", "VERSION", ""), "1.061");
+    ASSERT_TRUE(profile::write(dir.file("a.ini"), "TOLVIK", "version", "2"));
+    EXPECT_EQ(profile::keys(dir.file("a.ini"), "Tolvik").size(), 1u);
+    EXPECT_EQ(profile::read(dir.file("a.ini"), "Tolvik", "Version", ""), "2");
+}
+
+TEST(Profile, WriteCreatesTheFileAndIsSeenThroughAnotherPathSpelling) {
+    TempFolder dir;
+    ASSERT_TRUE(profile::write(dir.file("new.ini"), "S", "k", "v"));
+    EXPECT_EQ(dir.read("new.ini"), "[S]\nk=v\n");
+    const std::string other = (dir.path() / "." / "new.ini").string();
+    EXPECT_EQ(profile::read(other, "S", "k", ""), "v");
+}
+
+TEST(Profile, ChangesMadeByAnotherWriterAreSeenAtTheNextRead) {
+    TempFolder dir;
+    dir.write("a.ini", "[S]\nk=old\n");
+    EXPECT_EQ(profile::read(dir.file("a.ini"), "S", "k", ""), "old");
+    dir.write("a.ini", "[S]\nk=new value\n");  // same size would not do: content differs in size
+    EXPECT_EQ(profile::read(dir.file("a.ini"), "S", "k", ""), "new value");
+}
+
+TEST(Profile, DeleteKeyAndSectionRemoveOnlyWhatTheyName) {
+    TempFolder dir;
+    dir.write("a.ini", "[A1]\nx=1\ny=2\n[A2]\nx=3\n");
+    EXPECT_TRUE(profile::deleteKey(dir.file("a.ini"), "A1", "x"));
+    EXPECT_TRUE(profile::deleteKey(dir.file("a.ini"), "A1", "notthere"));
+    EXPECT_EQ(profile::read(dir.file("a.ini"), "A1", "x", "gone"), "gone");
+    EXPECT_EQ(profile::read(dir.file("a.ini"), "A1", "y", ""), "2");
+    EXPECT_TRUE(profile::deleteSection(dir.file("a.ini"), "A2"));
+    EXPECT_EQ(profile::sections(dir.file("a.ini")), std::vector<std::string>{"A1"});
+}
+
+TEST(Profile, WindowsFileInUtf16WithByteOrderMarkAndCrlfIsRead) {
+    TempFolder dir;
+    const std::string text = "[Tolvik]\r\npath=C:\\Station\\\r\nname=K\xC3\xB6ln\r\n";
+    std::string bytes = "\xFF\xFE" + platform::toUtf16leBytes(text);
+    dir.write("win.ini", bytes);
+    EXPECT_EQ(profile::read(dir.file("win.ini"), "Tolvik", "path", ""), "C:\\Station\\");
+    EXPECT_EQ(profile::read(dir.file("win.ini"), "Tolvik", "name", ""), "K\xC3\xB6ln");
+}
+
+TEST(Profile, AFailedReplaceReportsAndLeavesNoTemporaryFileBehind) {
+    TempFolder dir;
+    std::filesystem::create_directory(dir.path() / "taken.ini");  // cannot be replaced by a file
+    std::string error;
+    EXPECT_FALSE(platform::replaceFileAtomically(dir.file("taken.ini"), "x", &error));
+    EXPECT_NE(error.find("cannot replace"), std::string::npos) << error;
+    EXPECT_FALSE(profile::write(dir.file("taken.ini"), "S", "k", "v"));
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1);
+}
+
+TEST(Profile, ReadersInOtherThreadsNeverSeeAHalfWrittenFile) {
+    TempFolder dir;
+    const std::string ini = dir.file("a.ini");
+    ASSERT_TRUE(profile::write(ini, "S", "counter", "0"));
+    std::atomic<bool> done{false};
+    std::atomic<int> bad{0};
+    std::thread reader([&] {
+        int last = 0;
+        while (!done) {
+            // A raw read of the file as another process would see it, plus the layer's read.
+            const auto raw = platform::readFile(ini);
+            if (!raw || raw->rfind("[S]\ncounter=", 0) != 0) {
+                ++bad;
+            }
+            const int seen = std::stoi(profile::read(ini, "S", "counter", "-1"));
+            if (seen < last) {
+                ++bad;
+            }
+            last = seen;
+        }
+    });
+    for (int i = 1; i <= 300; ++i) {
+        ASSERT_TRUE(profile::write(ini, "S", "counter", std::to_string(i)));
+        ASSERT_EQ(profile::read(ini, "S", "counter", ""), std::to_string(i));
+    }
+    done = true;
+    reader.join();
+    EXPECT_EQ(bad, 0);
+}

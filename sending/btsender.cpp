@@ -1,0 +1,75 @@
+#include "btsender.h"
+
+#include "app/nyvexapp.h"
+#include "campaigns/campaignmgr.h"
+
+namespace btsend {
+
+CBtSender::CBtSender(platform::TimedMutex& radioLock, CArrSyncMgr& newDevices,
+                     const std::string& pushLibrary)
+    : radioLock(radioLock),
+      pushComponent(std::make_unique<COppComponent>(jobs, newDevices, pushLibrary)) {}
+
+CBtSender::~CBtSender() {
+    // The range-test thread uses the push component: it goes first.
+    rangeTest.reset();
+    pushComponent.reset();
+}
+
+std::int32_t CBtSender::queueSighting(std::unique_ptr<blto::CBtAdWCounter> device) {
+    campag::CCampaignMgr* campaigns = theApp().campaigns();
+    campag::CCampaign* campaign = campaigns ? campaigns->chooseCampaign() : nullptr;
+    if (campaign == nullptr || !device) {
+        return 0;
+    }
+    return jobs.addUnique(std::make_unique<CSendJob>(*device, *campaign, false));
+}
+
+std::int32_t CBtSender::queueRangeTest(std::unique_ptr<blto::CBtAdWCounter> device) {
+    if (!device) {
+        return 5;
+    }
+    campag::CCampaignMgr* campaigns = theApp().campaigns();
+    campag::CCampaign* campaign = campaigns ? campaigns->getRangeTestCampaign() : nullptr;
+    if (campaign == nullptr) {
+        return 2;
+    }
+    auto job = std::make_unique<CSendJob>(*device, *campaign, true);
+    if (jobs.add(job) == 0) {
+        return 5;
+    }
+    if (!rangeTest) {
+        rangeTest = std::make_unique<CRTOppComp>(jobs, *pushComponent);
+    }
+    rangeTest->startPushing(radioLock);
+    return 0;
+}
+
+bool CBtSender::isReady() {
+    ready = pushComponent->isLoaded();
+    return ready;
+}
+
+void CBtSender::startPush() {
+    if (rangeTest) {
+        rangeTest->stop();
+    }
+    pushComponent->startDispatcher(radioLock);
+}
+
+bool CBtSender::isRangeTestRunning() {
+    if (!rangeTest) {
+        return false;
+    }
+    if (rangeTest->isRunning()) {
+        return true;
+    }
+    rangeTest.reset();
+    return false;
+}
+
+void CBtSender::setServedRecorder(ServedRecorder recorder) {
+    pushComponent->setServedRecorder(std::move(recorder));
+}
+
+}  // namespace btsend

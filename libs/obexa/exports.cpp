@@ -11,24 +11,11 @@
 #include "boundedtext.h"
 #include "btsender.h"
 #include "obexa.h"
+#include "platform/timedmutex.h"
 
 namespace obexa {
 
 namespace {
-
-// Takes `lock` within `wait`. std::timed_mutex::try_lock_for waits in pthread_mutex_clocklock,
-// which ThreadSanitizer (GCC 12) does not intercept; polling try_lock keeps the same bounded
-// wait and stays visible to it. The lock is only ever held for a copy, so polls are rare.
-bool lockWithin(std::unique_lock<std::timed_mutex>& guard, std::chrono::milliseconds wait) {
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    while (!guard.try_lock()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 // The library's settings: where and whether pushes log. Pushes copy them when they start.
 class CDllOpp {
@@ -38,7 +25,7 @@ class CDllOpp {
 
     bool start(std::u16string_view folder) {
         std::unique_lock guard(lock, std::defer_lock);
-        if (folder.size() >= folderCapacity || !lockWithin(guard, settingsWait)) {
+        if (folder.size() >= folderCapacity || !guard.try_lock_for(settingsWait)) {
             return false;
         }
         settings.folder.assign(folder);
@@ -48,7 +35,7 @@ class CDllOpp {
 
     void stop() {
         std::unique_lock guard(lock, std::defer_lock);
-        if (lockWithin(guard, settingsWait)) {
+        if (guard.try_lock_for(settingsWait)) {
             settings.logging = false;
         }
     }
@@ -56,12 +43,12 @@ class CDllOpp {
     // Logging off when the settings are busy beyond the wait.
     LogSettings snapshot() {
         std::unique_lock guard(lock, std::defer_lock);
-        return lockWithin(guard, settingsWait) ? settings : LogSettings{};
+        return guard.try_lock_for(settingsWait) ? settings : LogSettings{};
     }
 
   private:
     static constexpr std::chrono::milliseconds settingsWait{300};
-    std::timed_mutex lock;
+    platform::TimedMutex lock;
     LogSettings settings;
 };
 

@@ -128,6 +128,7 @@ void CBTScanner1::scanPasses() {
             // The back office and the job machine still have sightings to handle.
             pause(pauseForBacklog(backlog));
         }
+        ++passes;
     }
 }
 

@@ -57,7 +57,8 @@ class CBTScanner1 : public CDllComp, public CBlueSync {
     // blocked, with its manufacturer name; none when the slots end or the export is missing.
     std::unique_ptr<NyvexSighting> fetch(int index);
 
-    // How many inquiries the worker has begun (for the main window's diagnostics and tests).
+    // How many passes the worker has made and how many inquiries it has begun (diagnostics).
+    int passCount() const { return passes; }
     int inquiryCount() const { return inquiries; }
 
     // The pause after an inquiry that filled `slots` slots, and the pause while the job
@@ -77,6 +78,7 @@ class CBTScanner1 : public CDllComp, public CBlueSync {
     CArrSyncMgr& newDevices;
     CInquiryLength length;
     std::optional<NyvexRadioRecord> radioRecord;
+    std::atomic<int> passes{0};
     std::atomic<int> inquiries{0};
 };
 

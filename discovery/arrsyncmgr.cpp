@@ -1,7 +1,7 @@
 #include "arrsyncmgr.h"
 
 namespace {
-using Guard = std::unique_lock<std::timed_mutex>;
+using Guard = std::unique_lock<blto::TimedMutex>;
 }
 
 bool CArrSyncMgr::addUnique(Sighting sighting) {

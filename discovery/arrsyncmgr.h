@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "discovery/btadarr.h"
+#include "discovery/timedmutex.h"
 
 class CArrSyncMgr {
   public:
@@ -41,9 +42,9 @@ class CArrSyncMgr {
     void deleteAll();
 
     // The queue's lock itself, so tests can hold it from another thread.
-    std::timed_mutex& lockForTest() { return lock; }
+    blto::TimedMutex& lockForTest() { return lock; }
 
   private:
     blto::CBtAdArr items;
-    std::timed_mutex lock;
+    blto::TimedMutex lock;
 };

@@ -19,7 +19,7 @@
 namespace blto {
 
 class CBlueSync {
-public:
+  public:
     CBlueSync() = default;
     virtual ~CBlueSync() { stopAndJoin(); }
     CBlueSync(const CBlueSync&) = delete;
@@ -63,7 +63,7 @@ public:
     // Test hook: multiplies every worker pause (1 in production; tests shorten the fixed pauses).
     static void setTimeScale(double scale) { timeScale() = scale; }
 
-protected:
+  protected:
     // Starts the worker thread running `body`; the worker counts as running until it returns.
     void launch(std::function<void()> body) {
         std::lock_guard<std::mutex> guard(threadMutex);
@@ -83,14 +83,14 @@ protected:
     // Pauses the worker for `duration` (scaled); returns early once the worker is stopped.
     // True when the worker should go on.
     bool pause(std::chrono::milliseconds duration) {
-        const auto scaled = std::chrono::duration_cast<std::chrono::microseconds>(
-            duration * timeScale().load());
+        const auto scaled =
+            std::chrono::duration_cast<std::chrono::microseconds>(duration * timeScale().load());
         std::unique_lock<std::mutex> guard(sleepMutex);
         wake.wait_for(guard, scaled, [this] { return !runFlag; });
         return runFlag;
     }
 
-private:
+  private:
     static std::atomic<double>& timeScale() {
         static std::atomic<double> scale{1.0};
         return scale;

@@ -1,0 +1,244 @@
+#include "btsender.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "obexresponse.h"
+#include "platform/system.h"
+#include "platform/text.h"
+
+namespace obexa {
+
+namespace {
+
+constexpr std::size_t dumpLimit = 200;
+
+}  // namespace
+
+CBTSender::CBTSender(CObexTransport& obexTransport, std::uint32_t low, std::uint32_t high,
+                     Waits pushWaits)
+    : transport(obexTransport), waits(pushWaits), addressLow(low), addressHigh(high) {}
+
+CBTSender::~CBTSender() {
+    if (socket >= 0) {
+        ::close(socket);
+    }
+}
+
+std::uint64_t CBTSender::address() const {
+    return ((std::uint64_t{addressHigh} << 32) | addressLow) & 0xFFFF'FFFF'FFFFull;
+}
+
+void CBTSender::startLog(const LogSettings& settings, std::u16string_view name) {
+    if (!settings.logging) {
+        return;
+    }
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, "%012llX_", static_cast<unsigned long long>(address()));
+    std::u16string path = settings.folder;
+    path += platform::toUtf16(prefix);
+    path += name;
+    path += u".txt";
+    openLog(path);
+}
+
+std::int32_t CBTSender::push(std::string type, std::u16string_view name, std::u16string_view path) {
+    CObexFileChunks chunks(logTarget());
+    if (!chunks.open(path)) {
+        currentStatus = status::fileRefused;
+        return chunks.packetCount();
+    }
+    chunks.setMaxPacketLength(maxPacketLength);
+    chunks.setName(name);
+    chunks.setType(std::move(type));
+    if (chunks.packet(1) == nullptr) {
+        currentStatus = status::fileRefused;
+        return chunks.packetCount();
+    }
+    exchange(chunks);
+    return chunks.packetCount();
+}
+
+void CBTSender::exchange(CObexFileChunks& chunks) {
+    if (!connectSocket()) {
+        return;
+    }
+    const CObexConnect request(chunks.fileLength(), chunks.packetCount());
+    if (sendStep(request.encode().data(), request.encode().size()) && receiveConnectAnswer()) {
+        putPackets(chunks);
+    }
+    disconnect();
+    closeSocket();
+}
+
+bool CBTSender::connectSocket() {
+    const auto started = SteadyClock::now();
+    const ConnectOutcome outcome = transport.connect(address());
+    const auto took = std::chrono::duration_cast<milliseconds>(SteadyClock::now() - started);
+    const CLogTarget& log = logTarget();
+    switch (outcome.kind) {
+        case ConnectOutcome::Kind::noSocket:
+            log.line("Error at socket(): %ld\n", static_cast<long>(outcome.error));
+            currentStatus = status::noSocket;
+            return false;
+        case ConnectOutcome::Kind::connectFailed:
+            log.line("connection time:%d\n", static_cast<int>(took.count()));
+            log.line("Err at connect(): %ld\n", static_cast<long>(outcome.error));
+            log.line("%s\n", platform::systemErrorText(outcome.error).c_str());
+            log.line("closesocket\n");
+            currentStatus =
+                outcome.error == ETIMEDOUT ? status::connectTimedOut : status::connectFailed;
+            return false;
+        case ConnectOutcome::Kind::connected:
+            break;
+    }
+    log.line("connection time:%d\n", static_cast<int>(took.count()));
+    log.line("connect succeeded\r\n");
+    socket = outcome.socket;
+    currentStatus = status::connected;
+    return true;
+}
+
+bool CBTSender::receiveConnectAnswer() {
+    const CLogTarget& log = logTarget();
+    if (!receiveStep()) {
+        log.line("kein A0 gekommen\n");
+        return false;
+    }
+    if (responseCode() == responseContinue) {
+        log.line("received go_on as connect response??\n");
+        return false;
+    }
+    if (responseCode() != responseSuccess) {
+        CObexErrResponse(received.data(), receivedCount, log).log();
+        return false;
+    }
+    log.line("received successfully\n");
+    CObexConnectResponse(received.data(), receivedCount, log).log();
+    return true;
+}
+
+// A packet counts as answered only when the phone accepted it: Continue before the last
+// packet, Success on the last. A refusal therefore never counts as delivery.
+void CBTSender::putPackets(CObexFileChunks& chunks) {
+    const CLogTarget& log = logTarget();
+    for (std::int32_t n = 1;; ++n) {
+        CObexChunk* chunk = chunks.packet(n);
+        if (chunk == nullptr) {
+            return;
+        }
+        const bool last = n == chunks.packetCount();
+        if (!sendStep(chunk->encode().data(), chunk->packetLength())) {
+            log.line("kein sendbuf success\n");
+            return;
+        }
+        if (!receiveStep()) {
+            log.line("kein receive success\n");
+            return;
+        }
+        if (responseCode() == responseContinue) {
+            log.line("received go on\n");
+            if (!last) {
+                lastAnswered = n;
+            }
+            continue;
+        }
+        if (responseCode() == responseSuccess) {
+            log.line("received OK as data response??\n");
+            CObexResponse(received.data(), receivedCount, log).log();
+            if (last) {
+                lastAnswered = n;
+            }
+        } else {
+            CObexErrResponse(received.data(), receivedCount, log).log();
+        }
+        log.line("kein go_on gekommen\n");
+        return;
+    }
+}
+
+void CBTSender::disconnect() {
+    const CObexDisconnect request;
+    if (!sendStep(request.encode().data(), request.encode().size())) {
+        return;
+    }
+    if (receiveStep()) {
+        currentStatus = status::disconnected;
+        return;
+    }
+    logTarget().line("disco kein A0 gekommen\n");
+    currentStatus = status::disconnectUnanswered;
+}
+
+void CBTSender::closeSocket() {
+    if (socket >= 0) {
+        ::close(socket);
+        socket = -1;
+    }
+    logTarget().line("closesocket\n");
+}
+
+bool CBTSender::sendStep(const std::uint8_t* bytes, std::size_t count) {
+    const CLogTarget& log = logTarget();
+    const auto deadline = SteadyClock::now() + waits.writable;
+    // A socket closed by an earlier failed send is "ready"; the send then reports the error.
+    if (socket >= 0 && !waitWritable(socket, deadline)) {
+        currentStatus = status::notWritable;
+        return false;
+    }
+    log.hex(bytes, count, dumpLimit, "\n");
+    const SendResult result = socket >= 0 ? sendAll(socket, bytes, count, deadline)
+                                          : SendResult{SendResult::Kind::failed, EBADF};
+    switch (result.kind) {
+        case SendResult::Kind::notWritable:
+            currentStatus = status::notWritable;
+            return false;
+        case SendResult::Kind::failed:
+            log.line("send failed: %d\n", result.error);
+            if (socket >= 0) {
+                ::close(socket);
+                socket = -1;
+            }
+            currentStatus = status::sendFailed;
+            return false;
+        case SendResult::Kind::sent:
+            break;
+    }
+    currentStatus = status::sent;
+    return true;
+}
+
+bool CBTSender::receiveStep() {
+    const CLogTarget& log = logTarget();
+    received.fill(0);
+    receivedCount = 0;
+    if (socket < 0) {
+        log.line("recv failed: %d\n", EBADF);
+        return false;
+    }
+    const ReceiveResult result =
+        receiveResponse(socket, received.data(), received.size(), waits.readable);
+    receivedCount = static_cast<std::uint16_t>(result.kept);
+    if (result.kept > 0) {
+        log.hex(received.data(), result.kept, received.size(), ".\n");
+    }
+    switch (result.kind) {
+        case ReceiveResult::Kind::response:
+            log.line("Bytes received: %d\n", static_cast<int>(result.total));
+            return true;
+        case ReceiveResult::Kind::timedOut:
+            log.line("keine Antwort gekommen\n");
+            return false;
+        case ReceiveResult::Kind::closed:
+            log.line("Connection closed\n");
+            return false;
+        case ReceiveResult::Kind::failed:
+            log.line("recv failed: %d\n", result.error);
+            return false;
+    }
+    return false;
+}
+
+}  // namespace obexa

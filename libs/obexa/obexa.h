@@ -1,0 +1,30 @@
+#pragma once
+// The object-push library's C interface, looked up by name after loading libObexa.so.
+// The address travels as the two halves of the 48-bit Bluetooth address: for AA:BB:CC:DD:EE:FF
+// the high half is 0x0000AABB and the low half 0xCCDDEEFF.
+
+#include <cstdint>
+
+extern "C" {
+
+// Pushes a file and keeps the push as the current one; returns the object's packet count
+// (0 when the file was refused). Judge the push by comparing with getFileStatusE().
+std::int32_t getFileStatus1(std::uint32_t addressLow, std::uint32_t addressHigh, const char* type,
+                            const char16_t* name, const char16_t* path);
+// Pushes a file; 1 when the phone accepted every packet of a non-empty object, else 0.
+std::int32_t getFileStatusM(std::uint32_t addressLow, std::uint32_t addressHigh, const char* type,
+                            const char16_t* name, const char16_t* path);
+// Status of the current push; -1 when there is none.
+std::int32_t getFileStatus2();
+// The last accepted packet of the current push (0 when there is none) and ends that push.
+std::int32_t getFileStatusE();
+// Later pushes log into `folder` (used as a prefix: end it with '/'); 0 when it was taken.
+std::int32_t startLogging(const char16_t* folder);
+void stopLogging();
+
+using ObexaPushFunction = std::int32_t (*)(std::uint32_t, std::uint32_t, const char*,
+                                           const char16_t*, const char16_t*);
+using ObexaStatusFunction = std::int32_t (*)();
+using ObexaStartLoggingFunction = std::int32_t (*)(const char16_t*);
+using ObexaStopLoggingFunction = void (*)();
+}

@@ -1,0 +1,201 @@
+// The phonesim program as a process: a world file in, pushes from outside, SIGTERM to end.
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "tests/common/process.h"
+#include "tests/phonesim/fixture.h"
+
+namespace phonesim_test {
+namespace {
+
+const std::string phonesimProgram = std::string(NYVEX_BIN_DIR) + "/phonesim";
+const std::string obexftpProgram = "/usr/bin/obexftp";
+
+// A loopback port held for the test: bound with SO_REUSEADDR but not listening, so nobody else
+// gets it from the system, while phonesim (which also sets SO_REUSEADDR) can still listen on it.
+class ReservedPort {
+  public:
+    ReservedPort() {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        number = ntohs(address.sin_port);
+    }
+    ~ReservedPort() { ::close(fd); }
+    ReservedPort(const ReservedPort&) = delete;
+    ReservedPort& operator=(const ReservedPort&) = delete;
+
+    int port() const { return number; }
+    // Makes the port busy, as another program listening on it would.
+    void occupy() { ::listen(fd, 1); }
+
+  private:
+    int fd = -1;
+    int number = 0;
+};
+
+std::string phoneSection(int n, const std::string& address, const std::string& obex,
+                         const std::string& answer) {
+    std::string section = "[phone" + std::to_string(n) + "]\naddress=" + address + "\n";
+    if (!obex.empty()) {
+        section += "obex=" + obex + "\n";
+    }
+    return section + "answer=" + answer + "\n";
+}
+
+std::string endpoint(const ReservedPort& p) {
+    return "127.0.0.1:" + std::to_string(p.port());
+}
+
+// phonesim running in the background, its stdout and stderr in a file.
+class PhonesimProcess {
+  public:
+    PhonesimProcess(const std::string& world, const std::string& inbox, const std::string& log) {
+        pid = ::fork();
+        if (pid == 0) {
+            const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(out, 1);
+            ::dup2(out, 2);
+            ::execl(phonesimProgram.c_str(), phonesimProgram.c_str(), world.c_str(), inbox.c_str(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~PhonesimProcess() {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+    PhonesimProcess(const PhonesimProcess&) = delete;
+    PhonesimProcess& operator=(const PhonesimProcess&) = delete;
+
+    // Sends SIGTERM and waits at most `limit`; the exit code, or -1 when it did not end.
+    int terminate(std::chrono::milliseconds limit) {
+        ::kill(pid, SIGTERM);
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        int status = 0;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (::waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return -1;
+    }
+
+  private:
+    pid_t pid = -1;
+};
+
+// Waits until `file` holds `count` lines containing `text`.
+bool waitForLines(const testing_support::TempFolder& folder, const std::string& file,
+                  const std::string& text, std::size_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const std::string log = folder.read(file);
+        std::size_t seen = 0;
+        for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) {
+            ++seen;
+        }
+        if (seen >= count) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+TEST(PhonesimProcess, ServesEveryPhoneOfTheWorldAndEndsOnSigterm) {
+    testing_support::TempFolder folder;
+    ReservedPort accepting;
+    ReservedPort refusing;
+    folder.write("world.ini",
+                 "[radio]\naddress=00:1A:7D:DA:71:13\n" +
+                     phoneSection(1, "00:11:22:AA:BB:CC", endpoint(accepting), "accept") +
+                     phoneSection(2, "00:11:22:AA:BB:CD", endpoint(refusing), "refuse") +
+                     phoneSection(3, "00:11:22:AA:BB:CE", "", "accept"));
+    const Bytes media = patternBytes(20000);
+    folder.write("promo.bin", std::string(media.begin(), media.end()));
+
+    PhonesimProcess phonesim(folder.file("world.ini"), folder.file("inbox"),
+                             folder.file("phonesim.log"));
+    ASSERT_TRUE(waitForLines(folder, "phonesim.log", " listening on ", 2))
+        << folder.read("phonesim.log");
+
+    if (::access(obexftpProgram.c_str(), X_OK) == 0) {
+        // A third-party OBEX client; its exit code says nothing reliable, the stored file does.
+        testing_support::runProcess({obexftpProgram, "-n", endpoint(accepting), "-U", "none", "-H",
+                                     "-S", "-p", "promo.bin"},
+                                    folder.path().string(), {}, std::chrono::seconds(30));
+    } else {
+        ObexClient client(accepting.port());
+        pushLikeStation(client, u"promo.bin", media);
+    }
+    ObexClient refused(refusing.port());
+    EXPECT_EQ(pushLikeStation(refused, u"promo.bin", media)[1], 0xC3);
+
+    EXPECT_EQ(contentsOf(folder.path() / "inbox/001122AABBCC/promo.bin"), media);
+    EXPECT_TRUE(entriesOf(folder.path() / "inbox/001122AABBCD").empty());
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "inbox/001122AABBCE"));
+    EXPECT_EQ(phonesim.terminate(std::chrono::seconds(10)), 0);
+
+    const std::string log = folder.read("phonesim.log");
+    EXPECT_NE(log.find("00:11:22:AA:BB:CC listening on " + endpoint(accepting) + " (accept)\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("00:11:22:AA:BB:CC stored promo.bin (20000 bytes)\n"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("00:11:22:AA:BB:CD refused promo.bin\n"), std::string::npos) << log;
+}
+
+TEST(PhonesimProcess, WorldsItCannotServeEndWithAMessageAndExitCodeOne) {
+    testing_support::TempFolder folder;
+    ReservedPort busy;
+    busy.occupy();
+    const struct {
+        std::string what;
+        std::string world;
+        std::string message;
+    } cases[] = {
+        {"no phones", "[radio]\naddress=00:1A:7D:DA:71:13\n", "the world has no phones"},
+        {"port in use", phoneSection(1, "00:11:22:AA:BB:CC", endpoint(busy), "accept"),
+         "[phone1] 00:11:22:AA:BB:CC: port " + std::to_string(busy.port())},
+        {"unknown answer", phoneSection(1, "00:11:22:AA:BB:CC", "127.0.0.1:1", "maybe"),
+         "unknown answer 'maybe'"},
+        {"missing world file", "", "not found"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string world =
+            c.world.empty() ? folder.file("absent.ini") : folder.file("w.ini");
+        if (!c.world.empty()) {
+            folder.write("w.ini", c.world);
+        }
+        const auto result =
+            testing_support::runProcess({phonesimProgram, world, folder.file("in")},
+                                        folder.path().string(), {}, std::chrono::seconds(30));
+        EXPECT_EQ(result.exitCode, 1) << result.output;
+        EXPECT_NE(result.output.find(c.message), std::string::npos) << result.output;
+    }
+}
+
+}  // namespace
+}  // namespace phonesim_test

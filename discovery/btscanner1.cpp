@@ -113,9 +113,11 @@ void CBTScanner1::run() {
 }
 
 void CBTScanner1::scanPasses() {
-    pause(startPause);
-    while (keepRunning()) {
-        pause(passPause);
+    // A stop during a pause ends the worker at once rather than after one more inquiry.
+    if (!pause(startPause)) {
+        return;
+    }
+    while (pause(passPause)) {
         auto* scandevices = exportNamed<radiox::ScanDevicesFunction>("scandevices");
         if (scandevices == nullptr) {
             stop();  // the library lost its export: the scanner is no longer loaded

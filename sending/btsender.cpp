@@ -2,13 +2,22 @@
 
 #include "app/nyvexapp.h"
 #include "campaigns/campaignmgr.h"
+#include "memory/backoffice.h"
 
 namespace btsend {
 
 CBtSender::CBtSender(platform::TimedMutex& radioLock, CArrSyncMgr& newDevices,
                      const std::string& pushLibrary)
     : radioLock(radioLock),
-      pushComponent(std::make_unique<COppComponent>(jobs, newDevices, pushLibrary)) {}
+      pushComponent(std::make_unique<COppComponent>(jobs, newDevices, pushLibrary)) {
+    pushComponent->setServedRecorder(recordInBackOffice);
+}
+
+void CBtSender::recordInBackOffice(const blto::CBtAdWCounter& device) {
+    if (backo::CBackOffice* backOffice = theApp().backOffice()) {
+        backOffice->markServed(device);
+    }
+}
 
 CBtSender::~CBtSender() {
     // The range-test thread uses the push component: it goes first.

@@ -44,6 +44,9 @@ class CBtSender {
     bool isRangeTestRunning();
     COppParms& counters() { return pushComponent->counters(); }
 
+    // How a pushed device is recorded as served unless replaced: in the application's back
+    // office, when there is one.
+    static void recordInBackOffice(const blto::CBtAdWCounter& device);
     // Replaces how a pushed device is recorded as served; call it before startPush.
     void setServedRecorder(ServedRecorder recorder);
     CJobListSyncMgr& jobList() { return jobs; }

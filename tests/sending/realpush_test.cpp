@@ -1,13 +1,12 @@
 // Pushes for real: the object-push library in the simulated world, talking OBEX over loopback
-// TCP to one phone that accepts and one that refuses the object.
+// TCP to one phone that accepts and one that refuses the object; both end up in the device memory.
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <mutex>
-#include <set>
 
 #include "discovery/bluesync.h"
+#include "memory/backoffice.h"
 #include "scriptedphone.h"
 #include "sending/btsender.h"
 #include "sendingfixture.h"
@@ -48,14 +47,12 @@ class RealPushTest : public SendingStation {
 };
 
 TEST_F(RealPushTest, TheAcceptingPhoneGetsTheFileAndTheRefusingOneCountsAsFailed) {
-    std::mutex servedLock;
-    std::set<std::uint64_t> served;
+    backo::CBackOffice backOffice;
+    backOffice.configure(3, false, false);
+    backOffice.openStore(station.file("memory.arc"));
+    theApp().setBackOffice(&backOffice);
     btsend::CBtSender sender(radioLock, newDevices, obexaLibrary);
     ASSERT_TRUE(sender.isReady());
-    sender.setServedRecorder([&](const blto::CBtAdWCounter& device) {
-        std::lock_guard guard(servedLock);
-        served.insert(device.record()->device.address);
-    });
     ASSERT_EQ(sender.queueSighting(makeSighting(accepting)), 1);
     ASSERT_EQ(sender.queueSighting(makeSighting(refusing)), 2);
     sender.startPush();
@@ -67,8 +64,10 @@ TEST_F(RealPushTest, TheAcceptingPhoneGetsTheFileAndTheRefusingOneCountsAsFailed
     EXPECT_EQ(acceptingPhone.body(), picture);
     EXPECT_EQ(acceptingPhone.type(), "image/jpeg");
     EXPECT_EQ(refusingPhone.body(), "");
-    std::lock_guard guard(servedLock);
-    EXPECT_EQ(served, (std::set<std::uint64_t>{accepting, refusing}));
+    EXPECT_TRUE(backOffice.isKnown(*makeSighting(accepting)));
+    EXPECT_TRUE(backOffice.isKnown(*makeSighting(refusing))) << "a refusal is served too";
+    EXPECT_FALSE(backOffice.isKnown(*makeSighting(0x001122AABB03)));
+    theApp().setBackOffice(nullptr);
 }
 
 TEST_F(RealPushTest, TheRangeTestPushesThePictureAndCountsTheRefusalAsFailed) {

@@ -52,6 +52,8 @@ class CBtSender {
     CJobListSyncMgr& jobList() { return jobs; }
 
   private:
+    static std::unique_ptr<campag::CCampaign> snapshotOf(const campag::CCampaign& rangeTest);
+
     platform::TimedMutex& radioLock;
     // Declared before the components, so it outlives their threads.
     CJobListSyncMgr jobs;

@@ -12,6 +12,13 @@ const std::string campaignNameKey = "campaname";
 CSendJob::CSendJob(const blto::CBtAdWCounter& device, campag::CCampaign& campaign, bool rangeTest)
     : sighting(device), target(campaign), rangeTestJob(rangeTest) {}
 
+CSendJob::CSendJob(const blto::CBtAdWCounter& device, std::unique_ptr<campag::CCampaign> campaign,
+                   bool rangeTest)
+    : sighting(device),
+      ownCampaign(std::move(campaign)),
+      target(*ownCampaign),
+      rangeTestJob(rangeTest) {}
+
 CSendJob::~CSendJob() = default;
 
 std::uint64_t CSendJob::address() const {

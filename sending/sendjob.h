@@ -18,6 +18,9 @@ class CSendJob {
   public:
     // Keeps a copy of `device` (with its stamp); the campaign stays the manager's.
     CSendJob(const blto::CBtAdWCounter& device, campag::CCampaign& campaign, bool rangeTest);
+    // A job that owns its campaign: the range test's, whose send name changes with every test.
+    CSendJob(const blto::CBtAdWCounter& device, std::unique_ptr<campag::CCampaign> campaign,
+             bool rangeTest);
     virtual ~CSendJob();
     CSendJob(const CSendJob&) = delete;
     CSendJob& operator=(const CSendJob&) = delete;
@@ -40,6 +43,7 @@ class CSendJob {
     std::uint64_t address() const;
 
     blto::CBtAdWCounter sighting;
+    std::unique_ptr<campag::CCampaign> ownCampaign;
     campag::CCampaign& target;
     bool rangeTestJob;
 };

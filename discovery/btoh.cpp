@@ -1,0 +1,80 @@
+#include "btoh.h"
+
+#include "app/nyvexapp.h"
+#include "memory/btadwrapper.h"
+
+namespace blto {
+
+CBtoh::CBtoh(CArrSyncMgr& newDevices, std::string radioLibrary)
+    : newDeviceQueue(newDevices), libraryFile(std::move(radioLibrary)) {}
+
+CBtoh::~CBtoh() {
+    scannerPart.reset();
+}
+
+bool CBtoh::createScanner() {
+    if (scannerPart) {
+        // The old worker may still be collecting into this front: it ends before it goes.
+        scannerPart->stopAndJoin();
+        scannerPart.reset();
+    }
+    try {
+        scannerPart = std::make_unique<CBTScanner1>(*this, newDeviceQueue, libraryFile);
+    } catch (...) {
+        scannerPart.reset();
+    }
+    return isLoaded();
+}
+
+bool CBtoh::isLoaded() const {
+    return scannerPart && scannerPart->isLoaded();
+}
+
+int CBtoh::countRadios() {
+    return scannerPart ? scannerPart->countDongles() : 0;
+}
+
+void CBtoh::startScan() {
+    if (isLoaded()) {
+        scannerPart->start(&radio);
+    }
+}
+
+void CBtoh::stopScan() {
+    if (scannerPart) {
+        scannerPart->stop();
+    }
+}
+
+bool CBtoh::isScanRunning() const {
+    return scannerPart && scannerPart->isRunning();
+}
+
+int CBtoh::collect(int n) {
+    sightingQueue.deleteAll();
+    if (n == 0 || !scannerPart) {
+        return 0;
+    }
+    int counted = 0;
+    for (int slot = 0;; ++slot) {
+        std::unique_ptr<NyvexSighting> record = scannerPart->fetch(slot);
+        if (!record) {
+            break;
+        }
+        if (backo::CBtAdWrapper::isNullAddress(record.get())) {
+            // The radio library marks a failed inquiry with an all-zero address.
+            theApp().logError(std::to_string(n) + "found 0btad", typeTag(this));
+            return counted;
+        }
+        auto sighting = std::make_unique<CBtAdWCounter>();
+        sighting->setRecord(std::move(record));
+        sightingQueue.addUnique(std::move(sighting));
+        ++counted;
+        if (slot + 1 >= n) {
+            break;
+        }
+    }
+    return counted;
+}
+
+}  // namespace blto

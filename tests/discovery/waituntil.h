@@ -1,0 +1,34 @@
+#pragma once
+// Helpers for tests of workers. waitUntil waits for a condition that another thread brings about:
+// polls it until it holds or a generous bound passes, so tests depend on what happens, never on how
+// fast.
+
+#include <chrono>
+#include <thread>
+
+#include "discovery/bluesync.h"
+
+namespace testing_support {
+
+template <typename Condition>
+bool waitUntil(Condition condition, std::chrono::seconds bound = std::chrono::seconds(20)) {
+    const auto giveUp = std::chrono::steady_clock::now() + bound;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > giveUp) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// Shortens every worker pause while it lives.
+class ScopedTimeScale {
+  public:
+    explicit ScopedTimeScale(double scale) { blto::CBlueSync::setTimeScale(scale); }
+    ~ScopedTimeScale() { blto::CBlueSync::setTimeScale(1.0); }
+    ScopedTimeScale(const ScopedTimeScale&) = delete;
+    ScopedTimeScale& operator=(const ScopedTimeScale&) = delete;
+};
+
+}  // namespace testing_support

@@ -28,18 +28,21 @@ class CBlueSync {
     // Sets the run flag. False when the worker is already running (it then simply carries on);
     // otherwise keeps `lock` for the worker and returns true: the owner then calls launch().
     bool start(platform::TimedMutex* lock) {
-        runFlag = true;
-        wake.notify_all();
-        if (isRunning()) {
+        std::lock_guard<std::mutex> guard(stateMutex);
+        if (active) {
+            // A stopped worker may already be on its way out: it then runs its body again.
+            restartPending = restartPending || !runFlag;
+            runFlag = true;
             return false;
         }
+        runFlag = true;
         sharedLock = lock;
         return true;
     }
 
     void stop() {
         {
-            std::lock_guard<std::mutex> guard(sleepMutex);
+            std::lock_guard<std::mutex> guard(stateMutex);
             runFlag = false;
         }
         wake.notify_all();
@@ -72,8 +75,18 @@ class CBlueSync {
         }
         active = true;
         thread = std::thread([this, body = std::move(body)] {
-            body();
-            active = false;
+            // A start() that came after a stop, while the worker was still running, started
+            // nothing: the body then runs again instead of ending.
+            for (;;) {
+                body();
+                std::lock_guard<std::mutex> guard(stateMutex);
+                const bool again = restartPending && runFlag;
+                restartPending = false;
+                if (!again) {
+                    active = false;
+                    return;
+                }
+            }
         });
     }
 
@@ -85,7 +98,7 @@ class CBlueSync {
     bool pause(std::chrono::milliseconds duration) {
         const auto scaled =
             std::chrono::duration_cast<std::chrono::microseconds>(duration * timeScale().load());
-        std::unique_lock<std::mutex> guard(sleepMutex);
+        std::unique_lock<std::mutex> guard(stateMutex);
         wake.wait_for(guard, scaled, [this] { return !runFlag; });
         return runFlag;
     }
@@ -98,10 +111,11 @@ class CBlueSync {
 
     std::atomic<bool> runFlag{false};
     std::atomic<bool> active{false};
+    bool restartPending = false;
     platform::TimedMutex* sharedLock = nullptr;
     std::mutex threadMutex;
     std::thread thread;
-    std::mutex sleepMutex;
+    std::mutex stateMutex;  // run flag and running state change together; pauses wait on it
     std::condition_variable wake;
 };
 

@@ -4,14 +4,36 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <set>
 
 #include "support/resomap.h"
 
 namespace {
+// The quoted key after each `marker` in `source`: text("key"), lookup("key", ...) and the
+// second argument of setItemText(id, "key").
+void collectKeys(const std::string& source, const std::string& marker, bool afterComma,
+                 std::set<std::string>& keys) {
+    for (auto at = source.find(marker); at != std::string::npos; at = source.find(marker, at + 1)) {
+        std::size_t from = at + marker.size();
+        if (afterComma) {
+            from = source.find_first_of(",;)", from);
+            if (from == std::string::npos || source[from] != ',') {
+                continue;
+            }
+            ++from;
+        }
+        from = source.find_first_not_of(" \t\n", from);
+        if (from == std::string::npos || source[from] != '"') {
+            continue;
+        }
+        const auto close = source.find('"', from + 1);
+        if (close != std::string::npos) {
+            keys.insert(source.substr(from + 1, close - from - 1));
+        }
+    }
+}
+
 std::set<std::string> keysAskedForInCode() {
-    const std::regex call(R"((?:\btext|\blookup|setItemText\s*\([^,;]+,)\s*\(?\s*"([^"]+)\")");
     std::set<std::string> keys;
     const std::filesystem::path root = NYVEX_SOURCE_DIR;
     for (const char* folder : {"app", "discovery", "sending", "campaigns", "memory", "support"}) {
@@ -25,9 +47,9 @@ std::set<std::string> keysAskedForInCode() {
             }
             std::ifstream in(entry.path());
             const std::string source((std::istreambuf_iterator<char>(in)), {});
-            for (std::sregex_iterator it(source.begin(), source.end(), call), end; it != end; ++it) {
-                keys.insert((*it)[1]);
-            }
+            collectKeys(source, "text(", false, keys);
+            collectKeys(source, "lookup(", false, keys);
+            collectKeys(source, "setItemText(", true, keys);
         }
     }
     return keys;

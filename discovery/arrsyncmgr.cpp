@@ -1,7 +1,7 @@
 #include "arrsyncmgr.h"
 
 namespace {
-using Guard = std::unique_lock<blto::TimedMutex>;
+using Guard = std::unique_lock<platform::TimedMutex>;
 }
 
 bool CArrSyncMgr::addUnique(Sighting sighting) {

@@ -10,7 +10,7 @@
 #include <mutex>
 
 #include "discovery/btadarr.h"
-#include "discovery/timedmutex.h"
+#include "platform/timedmutex.h"
 
 class CArrSyncMgr {
   public:
@@ -42,9 +42,9 @@ class CArrSyncMgr {
     void deleteAll();
 
     // The queue's lock itself, so tests can hold it from another thread.
-    blto::TimedMutex& lockForTest() { return lock; }
+    platform::TimedMutex& lockForTest() { return lock; }
 
   private:
     blto::CBtAdArr items;
-    blto::TimedMutex lock;
+    platform::TimedMutex lock;
 };

@@ -33,9 +33,13 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::filesystem::path& path() const { return root; }
+    std::string path(const std::string& name) const { return file(name); }
+    std::string folder() const { return root.string(); }
     std::string file(const std::string& name) const { return (root / name).string(); }
-    void write(const std::string& name, const std::string& content) const {
+    // Writes `content` to the file `name` in the folder and returns the file's path.
+    std::string write(const std::string& name, const std::string& content) const {
         std::ofstream(root / name, std::ios::binary) << content;
+        return file(name);
     }
     std::string read(const std::string& name) const {
         std::ifstream in(root / name, std::ios::binary);

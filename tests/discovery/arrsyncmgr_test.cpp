@@ -68,7 +68,7 @@ TEST(CArrSyncMgr, AHeldLockGivesTheNeutralResults) {
     std::promise<void> held;
     std::promise<void> release;
     std::thread holder([&] {
-        std::lock_guard<blto::TimedMutex> guard(queue.lockForTest());
+        std::lock_guard<platform::TimedMutex> guard(queue.lockForTest());
         held.set_value();
         release.get_future().wait();
     });

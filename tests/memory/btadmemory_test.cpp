@@ -10,7 +10,7 @@
 #include "memory/btadmemory.h"
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "tempfolder.h"
+#include "tests/common/tempfolder.h"
 
 using backo::CBtAdMemory;
 using backo::OleStamp;

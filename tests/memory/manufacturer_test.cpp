@@ -10,7 +10,7 @@
 #include "memory/btadwrapper.h"
 #include "memory/manufacturer.h"
 #include "platform/text.h"
-#include "tempfolder.h"
+#include "tests/common/tempfolder.h"
 
 using testing_support::TempFolder;
 using namespace std::string_literals;

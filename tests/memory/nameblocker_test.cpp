@@ -9,7 +9,7 @@
 #include "memory/nameblocker.h"
 #include "platform/files.h"
 #include "platform/text.h"
-#include "tempfolder.h"
+#include "tests/common/tempfolder.h"
 
 using testing_support::TempFolder;
 

@@ -1,0 +1,47 @@
+#include "jobmachine.h"
+
+#include <algorithm>
+
+#include "app/nyvexapp.h"
+#include "campaigns/campaignexception.h"
+#include "sending/btsender.h"
+
+namespace btsend {
+
+CJobMachine::CJobMachine(CArrSyncMgr& newDevices, CBtSender& sender)
+    : newDevices(newDevices), sender(sender) {}
+
+CJobMachine::~CJobMachine() {
+    stopAndJoin();
+}
+
+void CJobMachine::start() {
+    if (CBlueSync::start(nullptr)) {
+        launch([this] { run(); });
+    }
+}
+
+std::chrono::milliseconds CJobMachine::pauseAfter(int queued) {
+    return std::chrono::milliseconds(400) * std::max(queued + 1, 0);
+}
+
+void CJobMachine::run() {
+    try {
+        while (keepRunning()) {
+            CArrSyncMgr::Sighting device = newDevices.takeLast();
+            if (!device) {
+                pause(idlePause);
+                continue;
+            }
+            pause(pauseAfter(sender.queueSighting(std::move(device))));
+        }
+    } catch (const campag::CCampaignException&) {
+        theApp().logError("job mach campaign", typeTag(this));
+        stop();
+    } catch (...) {
+        theApp().logError("job machine elip", typeTag(this));
+        stop();
+    }
+}
+
+}  // namespace btsend

@@ -1,0 +1,87 @@
+// Pushes for real: the object-push library in the simulated world, talking OBEX over loopback
+// TCP to one phone that accepts and one that refuses the object; both end up in the device memory.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "discovery/bluesync.h"
+#include "memory/backoffice.h"
+#include "scriptedphone.h"
+#include "sending/btsender.h"
+#include "sendingfixture.h"
+
+using namespace sendingtest;
+
+namespace {
+
+constexpr const char* obexaLibrary = NYVEX_BIN_DIR "/libObexa.so";
+constexpr std::uint64_t accepting = 0x001122AABB01;
+constexpr std::uint64_t refusing = 0x001122AABB02;
+
+class RealPushTest : public SendingStation {
+  protected:
+    void SetUp() override {
+        SendingStation::SetUp();
+        station.write("world.ini",
+                      "[radio]\naddress=00:1A:7D:DA:71:13\nname=Test\n"
+                      "[phone1]\naddress=00:11:22:AA:BB:01\nname=Anna\ninrange=1\n"
+                      "obex=127.0.0.1:" +
+                          std::to_string(acceptingPhone.port()) +
+                          "\n[phone2]\naddress=00:11:22:AA:BB:02\nname=Bo\ninrange=1\n"
+                          "obex=127.0.0.1:" +
+                          std::to_string(refusingPhone.port()) + "\n");
+        ::setenv("NYVEX_SIMULATION", station.file("world.ini").c_str(), 1);
+        blto::CBlueSync::setTimeScale(0.1);
+    }
+    void TearDown() override {
+        blto::CBlueSync::setTimeScale(1.0);
+        ::unsetenv("NYVEX_SIMULATION");
+        SendingStation::TearDown();
+    }
+
+    ScriptedPhone acceptingPhone{true};
+    ScriptedPhone refusingPhone{false};
+    platform::TimedMutex radioLock;
+    CArrSyncMgr newDevices;
+};
+
+TEST_F(RealPushTest, TheAcceptingPhoneGetsTheFileAndTheRefusingOneCountsAsFailed) {
+    backo::CBackOffice backOffice;
+    backOffice.configure(3, false, false);
+    backOffice.openStore(station.file("memory.arc"));
+    theApp().setBackOffice(&backOffice);
+    btsend::CBtSender sender(radioLock, newDevices, obexaLibrary);
+    ASSERT_TRUE(sender.isReady());
+    ASSERT_EQ(sender.queueSighting(makeSighting(accepting)), 1);
+    ASSERT_EQ(sender.queueSighting(makeSighting(refusing)), 2);
+    sender.startPush();
+    ASSERT_TRUE(eventually(
+        [&] { return sender.counters().getSuccessful() + sender.counters().getFailed() == 2; },
+        std::chrono::seconds(60)));
+    EXPECT_EQ(sender.counters().getSuccessful(), 1);
+    EXPECT_EQ(sender.counters().getFailed(), 1);
+    EXPECT_EQ(acceptingPhone.body(), picture);
+    EXPECT_EQ(acceptingPhone.type(), "image/jpeg");
+    EXPECT_EQ(refusingPhone.body(), "");
+    EXPECT_TRUE(backOffice.isKnown(*makeSighting(accepting)));
+    EXPECT_TRUE(backOffice.isKnown(*makeSighting(refusing))) << "a refusal is served too";
+    EXPECT_FALSE(backOffice.isKnown(*makeSighting(0x001122AABB03)));
+    theApp().setBackOffice(nullptr);
+}
+
+TEST_F(RealPushTest, TheRangeTestPushesThePictureAndCountsTheRefusalAsFailed) {
+    writeTestPicture();
+    btsend::CBtSender sender(radioLock, newDevices, obexaLibrary);
+    ASSERT_EQ(sender.queueRangeTest(makeSighting(accepting)), 0);
+    ASSERT_EQ(sender.queueRangeTest(makeSighting(refusing)), 0);
+    ASSERT_TRUE(eventually(
+        [&] { return sender.counters().getSuccessful() + sender.counters().getFailed() == 2; },
+        std::chrono::seconds(60)));
+    EXPECT_EQ(sender.counters().getSuccessful(), 1);
+    EXPECT_EQ(sender.counters().getFailed(), 1);
+    EXPECT_EQ(acceptingPhone.body(), std::string(2883, 'G'));
+    EXPECT_EQ(acceptingPhone.type(), "image/gif");
+}
+
+}  // namespace

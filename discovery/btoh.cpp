@@ -9,15 +9,20 @@ CBtoh::CBtoh(CArrSyncMgr& newDevices, std::string radioLibrary)
     : newDeviceQueue(newDevices), libraryFile(std::move(radioLibrary)) {}
 
 CBtoh::~CBtoh() {
-    scannerPart.reset();
+    dropScanner();
 }
 
-bool CBtoh::createScanner() {
+void CBtoh::dropScanner() {
     if (scannerPart) {
-        // The old worker may still be collecting into this front: it ends before it goes.
+        // Its worker may still be collecting through this front, which reads the pointer: it
+        // ends before the pointer changes.
         scannerPart->stopAndJoin();
         scannerPart.reset();
     }
+}
+
+bool CBtoh::createScanner() {
+    dropScanner();
     try {
         scannerPart = std::make_unique<CBTScanner1>(*this, newDeviceQueue, libraryFile);
     } catch (...) {

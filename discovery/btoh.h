@@ -50,6 +50,8 @@ class CBtoh {
     int collect(int n);
 
   private:
+    void dropScanner();
+
     CArrSyncMgr& newDeviceQueue;
     std::string libraryFile;
     CArrSyncMgr sightingQueue;

@@ -231,6 +231,20 @@ TEST_F(ScannerTest, DestroyingOrReplacingARunningScannerJoinsIt) {
     front.reset();
 }
 
+TEST_F(ScannerTest, AFailedInquiryIsLoggedAndKeepsWhatWasCollectedBeforeIt) {
+    blto::CBtoh& discovery = makeFront(FAKE_RADIO_LIBRARY);
+    ASSERT_TRUE(discovery.isLoaded());
+    discovery.startScan();
+    // One device counted before the failed record: the length goes from 5 to 4.
+    ASSERT_TRUE(waitUntil([&] { return scanner().inquiryLength() == 4; }));
+    stopScanner();
+    EXPECT_EQ(listedAddresses(), (std::set<std::string>{goodPhone1}));
+    EXPECT_NE(errorLogText().find("3found 0btad"), std::string::npos) << errorLogText();
+    // The record claiming 100000 bytes was copied only as far as a device record goes (the
+    // address sanitizer build proves nothing beyond it was read).
+    EXPECT_EQ(discovery.sightingAt(0)->record()->device.size, 100000u);
+}
+
 TEST_F(ScannerTest, AnEscapingErrorIsLoggedAndEndsTheWorker) {
     setWorld({goodPhone1});
     // Without a configuration the blocked-manufacturer list cannot be read.

@@ -51,6 +51,12 @@ void CBtoh::stopScan() {
     }
 }
 
+void CBtoh::stopAndJoinScan() {
+    if (scannerPart) {
+        scannerPart->stopAndJoin();
+    }
+}
+
 bool CBtoh::isScanRunning() const {
     return scannerPart && scannerPart->isRunning();
 }

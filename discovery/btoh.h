@@ -33,6 +33,8 @@ class CBtoh {
     // Starts the scanner's worker when the scanner is loaded.
     void startScan();
     void stopScan();
+    // Stops the scanner's worker and waits until it has ended.
+    void stopAndJoinScan();
     bool isScanRunning() const;
 
     CBTScanner1* scanner() { return scannerPart.get(); }

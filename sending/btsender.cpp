@@ -25,6 +25,11 @@ CBtSender::~CBtSender() {
     pushComponent.reset();
 }
 
+void CBtSender::finishAll() {
+    rangeTest.reset();
+    pushComponent->finishPushes();
+}
+
 std::int32_t CBtSender::queueSighting(std::unique_ptr<blto::CBtAdWCounter> device) {
     campag::CCampaignMgr* campaigns = theApp().campaigns();
     campag::CCampaign* campaign = campaigns ? campaigns->chooseCampaign() : nullptr;

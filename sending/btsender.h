@@ -39,6 +39,9 @@ class CBtSender {
     void startPush();
     void stopPush() { pushComponent->stop(); }
     bool isPushRunning() const { return pushComponent->isRunning(); }
+    // Stops the range test and the dispatcher and waits until every push in flight has ended
+    // (shutdown: each push records its device before the device memory is saved).
+    void finishAll();
     // True while the range-test thread runs; a range-test component whose thread ended is
     // destroyed here.
     bool isRangeTestRunning();

@@ -16,6 +16,11 @@ COppComponent::~COppComponent() {
     stopAndJoin();
 }
 
+void COppComponent::finishPushes() {
+    stopAndJoin();
+    workers.clear();
+}
+
 void COppComponent::startDispatcher(platform::TimedMutex& radioLock) {
     if (start(&radioLock)) {
         launch([this] { dispatch(); });

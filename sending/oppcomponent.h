@@ -37,6 +37,8 @@ class COppComponent : public CDllComp, public blto::CBlueSync {
     // Starts the dispatcher holding `radioLock` for the pushes; nothing when it runs already.
     void startDispatcher(platform::TimedMutex& radioLock);
     COppParms& counters() { return parms; }
+    // Stops the dispatcher and waits until it and every push in flight have ended.
+    void finishPushes();
     // How a pushed device is recorded as served; set it before the first push starts.
     void setServedRecorder(ServedRecorder recorder) { served = std::move(recorder); }
 

@@ -20,6 +20,8 @@ class COppSendMgr {
 
     int count() const { return static_cast<int>(workers.size()); }
     void add(std::unique_ptr<CBlueWinThread> worker) { workers.push_back(std::move(worker)); }
+    // Waits for every worker's push to end and drops them all, uncounted.
+    void clear() { workers.clear(); }
     // True when a worker in the list (running, or finished and not collected) has the address.
     bool hasDevice(std::uint32_t low, std::uint32_t high) const;
     // Removes the finished workers from the oldest on, up to the first one still running, and

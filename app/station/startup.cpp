@@ -6,7 +6,11 @@
 #include <system_error>
 
 #include "app/serializer.h"
+#include "app/station/threadcenter.h"
 #include "campaigns/campaignexception.h"
+#include "campaigns/campaignmgr.h"
+#include "memory/backoffice.h"
+#include "memory/manufacturer.h"
 #include "platform/instance.h"
 #include "platform/system.h"
 #include "support/exceptions.h"
@@ -29,6 +33,27 @@ std::string alreadyRunningText(CNyvexApp& app) {
     return app.texts().lookup("prog_already_started", text) ? text : "Nyvex is already running.";
 }
 
+// Step 8, also run again after the configuration dialog: the back office takes the settings,
+// the blocked addresses and the device memory file.
+void setUpBackOffice(CNyvexApp& app) {
+    const CInit config = app.configCopy();
+    backo::CBackOffice& office = *app.backOffice();
+    office.configure(config.getInt("duration", true), config.getInt("politemode", false) != 0,
+                     config.getInt("testmode", false) != 0);
+    office.loadBlockedAddresses();
+    if (!office.openStore(config.getString("archfile", true))) {
+        logStartup("err while setting up store");
+    }
+}
+
+bool senderReady(CThreadCenter& center) {
+    try {
+        return center.sender()->isReady();
+    } catch (...) {
+        return false;
+    }
+}
+
 // Steps 5 to 11: everything that may throw runs inside the one guarded block.
 bool buildAndRun(CNyvexApp& app, CStationUi& ui) {
     app.texts().load();
@@ -37,15 +62,49 @@ bool buildAndRun(CNyvexApp& app, CStationUi& ui) {
         logStartup("configuration incomplete");
         return false;
     }
+    app.setCampaigns(new campag::CCampaignMgr());
+    app.campaigns()->loadAll();
+
+    app.setBackOffice(new backo::CBackOffice());
+    setUpBackOffice(app);
+    app.backOffice()->rememberedCount();
+
+    auto* center = new CThreadCenter();
+    app.setThreadCenter(center);
+    center->front()->createScanner();
+    app.backOffice()->setQueues(&center->front()->sightings(), &center->newDevices());
+    senderReady(*center);
+    const std::string path = app.config()->getString("path", true);
+
+    app.setManufacturers(new CManufacturer());
+    app.manufacturers()->open(path + app.config()->getString("manufac", true));
+
+    center->startAll();
     while (ui.runMainWindow() == 1) {
     }
     return true;
 }
 
-// Shutdown, in its fixed order; parts that were never created are skipped.
+// Shutdown. Every worker is stopped and has ended before any part it uses goes, and the device
+// memory is saved once more after the last push worker recorded its device; then the parts are
+// deleted in their fixed order.
 void shutDown(CNyvexApp& app, std::unique_ptr<platform::SingleInstanceLock>& instanceLock) {
+    if (CThreadCenter* center = app.threadCenter()) {
+        center->stopAll();
+    }
+    if (backo::CBackOffice* office = app.backOffice()) {
+        office->save();
+    }
     app.setConfig(nullptr);
+    delete app.campaigns();
+    app.setCampaigns(nullptr);
+    delete app.manufacturers();
+    app.setManufacturers(nullptr);
     instanceLock.reset();
+    delete app.backOffice();
+    app.setBackOffice(nullptr);
+    delete app.threadCenter();
+    app.setThreadCenter(nullptr);
 }
 
 }  // namespace
@@ -94,6 +153,10 @@ bool InitInstance(CStationUi& ui, const StartupOptions& options, int& exitCode) 
         }
     } catch (...) {
         logStartup(startupFailureText(std::current_exception()));
+        // The process ends next: workers already started are stopped so that it ends cleanly.
+        if (CThreadCenter* center = app.threadCenter()) {
+            center->stopAll();
+        }
         app.setUserNotice(nullptr);
         return false;
     }

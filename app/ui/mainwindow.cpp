@@ -1,9 +1,11 @@
 #include "mainwindow.h"
 
 #include <QLabel>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/nyvexapp.h"
+#include "memory/backoffice.h"
 
 CNyvexDlg::CNyvexDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Nyvex"));
@@ -11,5 +13,22 @@ CNyvexDlg::CNyvexDlg(QWidget* parent) : QDialog(parent) {
     const QString folder = QString::fromStdString(theApp().configCopy().folder());
     layout->addWidget(new QLabel(
         QStringLiteral("Nyvex %1\n%2").arg(QString::fromLatin1(CInit::versionText), folder)));
-    resize(420, 160);
+    status = new QLabel(this);
+    layout->addWidget(status);
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &CNyvexDlg::refresh);
+    timer->start(static_cast<int>(CStationTick::interval.count()));
+    resize(520, 160);
+}
+
+void CNyvexDlg::refresh() {
+    ticker.tick();
+    status->setText(QString::fromStdString(ticker.statusLine()));
+}
+
+void CNyvexDlg::done(int result) {
+    if (auto* office = theApp().backOffice()) {
+        office->save();
+    }
+    QDialog::done(result);
 }

@@ -1,10 +1,22 @@
 #pragma once
-// The operator's main window. For now it names the station folder and the version; the
-// counters, device lists and tool commands join it as those parts land.
+// The operator's main window. For now it shows the station folder, the version and the status
+// line, refreshed by the station's 2200 ms tick; closing it ends the station.
 
 #include <QDialog>
+
+#include "app/station/stationtick.h"
+
+class QLabel;
 
 class CNyvexDlg : public QDialog {
   public:
     explicit CNyvexDlg(QWidget* parent = nullptr);
+    // Closing the window saves the device memory.
+    void done(int result) override;
+
+  private:
+    void refresh();
+
+    CStationTick ticker;
+    QLabel* status = nullptr;
 };

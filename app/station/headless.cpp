@@ -1,0 +1,67 @@
+#include "headless.h"
+
+#include <signal.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+#include "app/station/stationtick.h"
+#include "memory/backoffice.h"
+
+namespace {
+sigset_t stopSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    return signals;
+}
+
+// Waits up to `wait` for a stop signal; true when one came.
+bool stopSignalWithin(std::chrono::milliseconds wait) {
+    const sigset_t signals = stopSignals();
+    timespec timeout{};
+    timeout.tv_sec = static_cast<time_t>(wait.count() / 1000);
+    timeout.tv_nsec = static_cast<long>(wait.count() % 1000) * 1000000L;
+    for (;;) {
+        const int signal = sigtimedwait(&signals, nullptr, &timeout);
+        if (signal >= 0) {
+            return true;
+        }
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+}
+}  // namespace
+
+void CHeadlessUi::blockStopSignals() {
+    const sigset_t signals = stopSignals();
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+}
+
+void CHeadlessUi::showMessage(const std::string& text, const std::string& title) {
+    showOnConsole(text, title);
+}
+
+int CHeadlessUi::runMainWindow() {
+    CStationTick ticker;
+    auto nextStatus = std::chrono::steady_clock::now();
+    std::printf("Nyvex running headless; SIGTERM or Ctrl-C stops it.\n");
+    std::fflush(stdout);
+    while (!stopSignalWithin(CStationTick::interval)) {
+        ticker.tick();
+        if (std::chrono::steady_clock::now() >= nextStatus) {
+            nextStatus += statusInterval;
+            std::printf("%s\n", ticker.statusLine().c_str());
+            std::fflush(stdout);
+        }
+    }
+    if (auto* office = theApp().backOffice()) {
+        office->save();
+    }
+    std::printf("Nyvex stopping: device memory saved.\n");
+    std::fflush(stdout);
+    return 2;  // like closing the window: start-up shuts down
+}

@@ -1,0 +1,156 @@
+#include "threadcenter.h"
+
+#include "app/nyvexapp.h"
+#include "campaigns/campaignmgr.h"
+#include "memory/backoffice.h"
+
+int CThreadState::applySwitches() {
+    runScanner(scanOn);
+    runBackOffice(backOfficeOn);
+    runSender(senderOn);
+    runJobMachine(jobMachineOn);
+    return result;
+}
+
+CThreadCenter::CThreadCenter()
+    : frontPart(std::make_unique<blto::CBtoh>(newDeviceQueue)),
+      senderPart(std::make_unique<btsend::CBtSender>(frontPart->radioLock(), newDeviceQueue)),
+      jobMachinePart(std::make_unique<btsend::CJobMachine>(newDeviceQueue, *senderPart)) {
+    radioPresent = true;
+}
+
+CThreadCenter::~CThreadCenter() {
+    stopAll();
+}
+
+void CThreadCenter::stopAll() {
+    if (auto* office = theApp().backOffice()) {
+        office->stop();
+    }
+    jobMachinePart->stopAndJoin();
+    senderPart->finishAll();
+    frontPart->stopAndJoinScan();
+    if (auto* office = theApp().backOffice()) {
+        office->stopAndJoin();
+    }
+}
+
+bool CThreadCenter::hasActiveCampaign() const {
+    const auto* campaigns = theApp().campaigns();
+    return campaigns != nullptr && campaigns->hasSendableNow();
+}
+
+void CThreadCenter::startAll() {
+    if (!frontPart->isLoaded()) {
+        return;
+    }
+    if (!frontPart->hasRadio() || !senderPart->isReady()) {
+        if (noRadioNotice) {
+            noRadioNotice();
+        }
+        return;
+    }
+    runScanner(true);
+    if (hasActiveCampaign()) {
+        runJobMachine(true);
+        runSender(true);
+        runBackOffice(true);
+    }
+}
+
+int CThreadCenter::checkRadio() {
+    const int radios = frontPart->countRadios();
+    const bool present = radios > 0;
+    if (present != radioPresent) {
+        radioPresent = present;
+        apply();
+    }
+    return radios;
+}
+
+void CThreadCenter::pause(bool on) {
+    backOfficeOn = !on;
+    jobMachineOn = !on;
+    senderOn = !on;
+}
+
+void CThreadCenter::setScan(bool on) {
+    scanOn = on;
+    apply();
+}
+
+void CThreadCenter::stopAllButScanner() {
+    runBackOffice(false);
+    runSender(false);
+    runJobMachine(false);
+}
+
+void CThreadCenter::apply() {
+    if (!radioPresent) {
+        stopAllButScanner();
+        runScanner(false);
+        return;
+    }
+    if (checkCampaigns) {
+        campaignActive = hasActiveCampaign();
+        if (campaignActive) {
+            applySwitches();
+        } else {
+            stopAllButScanner();
+        }
+    }
+    if (applyOnChange) {
+        applySwitches();
+    }
+}
+
+void CThreadCenter::runScanner(bool on) {
+    if (on) {
+        frontPart->startScan();
+    } else {
+        frontPart->stopScan();
+    }
+}
+
+void CThreadCenter::runBackOffice(bool on) {
+    auto* office = theApp().backOffice();
+    if (office == nullptr) {
+        return;
+    }
+    if (on) {
+        office->start();
+    } else {
+        office->stop();
+    }
+}
+
+void CThreadCenter::runSender(bool on) {
+    if (on) {
+        senderPart->startPush();
+    } else {
+        senderPart->stopPush();
+    }
+}
+
+void CThreadCenter::runJobMachine(bool on) {
+    if (on) {
+        jobMachinePart->start();
+    } else {
+        jobMachinePart->stop();
+    }
+}
+
+std::string CThreadCenter::statusText() {
+    const auto* office = theApp().backOffice();
+    std::string text;
+    text += frontPart->isScanRunning() ? "S" : "_";
+    text += office != nullptr && office->isRunning() ? "B" : "_";
+    text += jobMachinePart->isRunning() ? "J" : "_";
+    text += senderPart->isRangeTestRunning() ? "R" : "_";
+    text += senderPart->isPushRunning() ? "O" : "_";
+    const int pushThreads = senderPart->counters().getActive();
+    if (pushThreads > 0) {
+        text += std::to_string(pushThreads);
+    }
+    return text;
+}

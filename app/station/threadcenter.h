@@ -1,0 +1,91 @@
+#pragma once
+// The thread center decides which workers run: the scanner, the back office, the job machine and
+// the sender. Callers set switches (pause, setScan) and then apply(); radios that come and go
+// (checkRadio) and campaign periods that start or end are taken into account by apply().
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "discovery/arrsyncmgr.h"
+#include "discovery/btoh.h"
+#include "sending/btsender.h"
+#include "sending/jobmachine.h"
+
+class CAbstractState {
+  public:
+    virtual ~CAbstractState() = default;
+    virtual void apply() = 0;
+};
+
+// The operator's on/off switches, one per worker.
+class CThreadState : public CAbstractState {
+  public:
+    // Starts the workers whose switch is on and stops the others, in a fixed order.
+    int applySwitches();
+
+  protected:
+    virtual void runScanner(bool on) = 0;
+    virtual void runBackOffice(bool on) = 0;
+    virtual void runSender(bool on) = 0;
+    virtual void runJobMachine(bool on) = 0;
+
+    bool scanOn = true;
+    bool backOfficeOn = true;
+    bool jobMachineOn = true;
+    bool senderOn = true;
+    int result = 0;
+};
+
+// The conditions that overrule the switches: a radio must be present and a campaign active.
+class CStateImpact : public CThreadState {
+  protected:
+    bool radioPresent = true;
+    bool campaignActive = false;
+    // apply() re-runs the switches only through the campaign check, so that pausing around the
+    // tool dialogs and campaign periods that start or end take effect.
+    bool applyOnChange = false;
+    bool checkCampaigns = true;
+};
+
+class CThreadCenter : public CStateImpact {
+  public:
+    CThreadCenter();
+    ~CThreadCenter() override;
+    CThreadCenter(const CThreadCenter&) = delete;
+    CThreadCenter& operator=(const CThreadCenter&) = delete;
+
+    blto::CBtoh* front() { return frontPart.get(); }
+    btsend::CBtSender* sender() { return senderPart.get(); }
+    CArrSyncMgr& newDevices() { return newDeviceQueue; }
+    btsend::CJobMachine& jobMachine() { return *jobMachinePart; }
+
+    // First start, once, by start-up. Calls `noRadio` when no radio or no push library is there.
+    void startAll();
+    int checkRadio();
+    void pause(bool on);
+    void setScan(bool on);
+    void apply() override;
+    std::string statusText();
+
+    // What the main window does on "no radio or no sender" (it stops its activity display).
+    void setNoRadioNotice(std::function<void()> notice) { noRadioNotice = std::move(notice); }
+    // Stops every worker and waits until each has ended (shutdown).
+    void stopAll();
+
+  protected:
+    void runScanner(bool on) override;
+    void runBackOffice(bool on) override;
+    void runSender(bool on) override;
+    void runJobMachine(bool on) override;
+
+  private:
+    bool hasActiveCampaign() const;
+    void stopAllButScanner();
+
+    CArrSyncMgr newDeviceQueue;
+    std::unique_ptr<blto::CBtoh> frontPart;
+    std::unique_ptr<btsend::CBtSender> senderPart;
+    std::unique_ptr<btsend::CJobMachine> jobMachinePart;
+    std::function<void()> noRadioNotice;
+};

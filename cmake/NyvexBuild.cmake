@@ -17,10 +17,10 @@ endif()
 
 set(NYVEX_TEST_OUTPUT_DIR ${CMAKE_BINARY_DIR}/tests)
 
-# add_nyvex_test(NAME SOURCES... [LIBS ...] [LABELS ...] [PROPERTIES ...])
+# add_nyvex_test(NAME SOURCES... [LIBS ...] [LABELS ...] [ENV VAR=value ...] [PROPERTIES ...])
 # One GoogleTest executable per component; LABELS "threaded" puts it into the ThreadSanitizer run.
 function(add_nyvex_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;ENV;PROPERTIES" ${ARGN})
   add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Nyvex::warnings)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${NYVEX_TEST_OUTPUT_DIR})
@@ -28,7 +28,7 @@ function(add_nyvex_test name)
                                              NYVEX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS "${T_LABELS}"
-                                          ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+                                          ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${T_ENV}")
   if(T_PROPERTIES)
     set_tests_properties(${name} PROPERTIES ${T_PROPERTIES})
   endif()

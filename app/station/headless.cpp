@@ -8,6 +8,7 @@
 
 #include "app/station/stationtick.h"
 #include "memory/backoffice.h"
+#include "support/errlog.h"
 
 namespace {
 sigset_t stopSignals() {
@@ -43,6 +44,12 @@ void CHeadlessUi::blockStopSignals() {
 
 void CHeadlessUi::showMessage(const std::string& text, const std::string& title) {
     showOnConsole(text, title);
+}
+
+void CHeadlessUi::startupFailed(const std::string& report) {
+    showOnConsole(
+        "start-up failed: " + report + " (see the error log " + CErrLog1::logFileName() + ")",
+        "Nyvex");
 }
 
 int CHeadlessUi::runMainWindow() {

@@ -16,5 +16,6 @@ class CHeadlessUi : public CStationUi {
     static void blockStopSignals();
 
     void showMessage(const std::string& text, const std::string& title) override;
+    void startupFailed(const std::string& report) override;
     int runMainWindow() override;
 };

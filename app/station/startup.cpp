@@ -60,6 +60,7 @@ bool buildAndRun(CNyvexApp& app, CStationUi& ui) {
     app.setConfig(std::make_unique<CInit>());
     if (!app.config()->isComplete()) {
         logStartup("configuration incomplete");
+        ui.startupFailed("configuration incomplete");
         return false;
     }
     app.setCampaigns(new campag::CCampaignMgr());
@@ -152,7 +153,9 @@ bool InitInstance(CStationUi& ui, const StartupOptions& options, int& exitCode) 
             exitCode = 0;
         }
     } catch (...) {
-        logStartup(startupFailureText(std::current_exception()));
+        const std::string report = startupFailureText(std::current_exception());
+        logStartup(report);
+        ui.startupFailed(report);
         // The process ends next: workers already started are stopped so that it ends cleanly.
         if (CThreadCenter* center = app.threadCenter()) {
             center->stopAll();

@@ -12,6 +12,8 @@ class CStationUi : public CUserNotice {
   public:
     // Runs the main window once; 1 (OK) asks for a fresh main window, anything else ends.
     virtual int runMainWindow() = 0;
+    // Start-up ended early with this report (already in the error log).
+    virtual void startupFailed(const std::string& /*report*/) {}
 };
 
 struct StartupOptions {

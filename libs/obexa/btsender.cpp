@@ -39,7 +39,10 @@ void CBTSender::startLog(const LogSettings& settings, std::u16string_view name) 
     std::snprintf(prefix, sizeof prefix, "%012llX_", static_cast<unsigned long long>(address()));
     std::u16string path = settings.folder;
     path += platform::toUtf16(prefix);
-    path += name;
+    // The send name comes from the campaign: a separator in it must not move the log elsewhere.
+    for (char16_t unit : name) {
+        path += unit == u'/' ? u'_' : unit;
+    }
     path += u".txt";
     openLog(path);
 }

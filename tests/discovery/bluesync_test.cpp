@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "waituntil.h"
 
@@ -129,4 +130,32 @@ TEST(CBlueSyncTest, TheTimeScaleShortensPausesOfRunningWorkers) {
     ASSERT_TRUE(worker.start());
     EXPECT_TRUE(waitUntil([&] { return pauses > 3; }));
     worker.stopAndJoin();
+}
+
+TEST(CBlueSyncTest, AStartWhileAStoppedWorkerIsOnItsWayOutRunsItAgain) {
+    std::atomic<int> runs{0};
+    std::atomic<bool> leaving{false};
+    std::atomic<bool> mayLeave{false};
+    Worker worker([&](Worker& self) {
+        if (++runs == 1) {
+            while (self.pause(1h)) {
+            }
+            leaving = true;  // past its last check of the run flag, not yet returned
+            while (!mayLeave) {
+                std::this_thread::yield();
+            }
+        } else {
+            while (self.pause(1h)) {
+            }
+        }
+    });
+    ASSERT_TRUE(worker.start());
+    worker.stop();
+    ASSERT_TRUE(waitUntil([&] { return leaving.load(); }));
+    EXPECT_FALSE(worker.start()) << "the worker still runs";
+    mayLeave = true;
+    ASSERT_TRUE(waitUntil([&] { return runs == 2; }));
+    EXPECT_TRUE(worker.isRunning());
+    worker.stopAndJoin();
+    EXPECT_FALSE(worker.isRunning());
 }

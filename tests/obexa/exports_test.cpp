@@ -124,4 +124,16 @@ TEST_F(ObexaExports, LoggingWritesOneFilePerAddressAndName) {
     EXPECT_FALSE(std::filesystem::exists(log));
 }
 
+TEST_F(ObexaExports, ASeparatorInTheSendNameKeepsTheLogInItsFolder) {
+    FakePhone phone(FakePhone::Mode::tcp);
+    auto world = worldWith(phone);
+    std::filesystem::create_directory(folder.path() / "logs");
+    const std::u16string logFolder = wide(folder.path() / "logs") + u"/";
+    ASSERT_EQ(obexa.startLogging(logFolder.c_str()), 0);
+    pushOnce(obexa.getFileStatusM, folder.file("promo.jpg", 1000), u"../escape.jpg");
+    obexa.stopLogging();
+    EXPECT_TRUE(std::filesystem::exists(folder.path() / "logs" / "0016DB0A1B2C_.._escape.jpg.txt"));
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "escape.jpg.txt"));
+}
+
 }  // namespace

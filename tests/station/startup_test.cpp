@@ -21,8 +21,8 @@ TEST(StartupFailure, EveryHandlerGivesItsReport) {
     EXPECT_EQ(reportFor(CNotAKeyException("getValue4Key x")), "getValue4Key x");
     EXPECT_EQ(reportFor(CIniSeriException("version not found")), "version not found");
     EXPECT_EQ(reportFor(std::bad_alloc()), "memoryex:std::bad_alloc");
-    EXPECT_EQ(reportFor(std::filesystem::filesystem_error("open", std::make_error_code(
-                                                                      std::errc::permission_denied))),
+    EXPECT_EQ(reportFor(std::filesystem::filesystem_error(
+                  "open", std::make_error_code(std::errc::permission_denied))),
               "fileex:filesystem error: open: Permission denied");
     EXPECT_EQ(reportFor(CArchiveException("truncated")), "archivex:truncated");
     EXPECT_EQ(reportFor(CNotSupportedException("no")), "notsuppex:no");

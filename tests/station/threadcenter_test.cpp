@@ -16,13 +16,14 @@ using testing_support::StationFolder;
 
 namespace {
 
-const std::string radioSection = "[radio]\naddress=00:1A:7D:DA:71:13\nname=Test radio\ntimescale=0\n";
+const std::string radioSection =
+    "[radio]\naddress=00:1A:7D:DA:71:13\nname=Test radio\ntimescale=0\n";
 const std::string alwaysCampaign =
     "[campaign1]\ncampaname=Welcome\nsendfilename=welcome\nmediafile=welcome.gif\nprio=1000\n"
     "scheduletyp=0\nnumperiods=0\n";
 
 class ThreadCenterTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         blto::CBlueSync::setTimeScale(0.01);
         station.write("welcome.gif", "GIF89a");

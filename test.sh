@@ -4,6 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/deps.sh
+./scripts/check-format.sh
 
 jobs=$(nproc)
 build_and_test() {

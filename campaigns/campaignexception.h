@@ -6,12 +6,12 @@ namespace campag {
 
 // A campaign rule was broken (priority, name, type); carries the operator-facing text.
 class CCampaignException {
-public:
+  public:
     explicit CCampaignException(std::string message) : message(std::move(message)) {}
     virtual ~CCampaignException() = default;
     const std::string& text() const { return message; }
 
-private:
+  private:
     std::string message;
 };
 

@@ -60,8 +60,8 @@ std::string CErrLog1::entryText(const std::string& message, const std::string& s
 
 std::string CErrLog1::write(const std::string& message, const std::string& sourceType,
                             const std::string& extra) {
-    const std::string entry = entryText(message, sourceType, extra, platform::computerName(),
-                                        platform::userName());
+    const std::string entry =
+        entryText(message, sourceType, extra, platform::computerName(), platform::userName());
     const std::string logFile = logFileName();
     {
         std::ofstream out(logFile, std::ios::binary | std::ios::app);

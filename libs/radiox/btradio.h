@@ -9,9 +9,9 @@
 
 #include "dllcomponent.h"
 #include "libs/include/btrecords.h"
+#include "platform/timedmutex.h"
 #include "radiobackend.h"
 #include "radiox.h"
-#include "platform/timedmutex.h"
 
 class CBTRadio : public CDllComponent {
   public:

@@ -9,7 +9,7 @@ using testing_support::StationFolder;
 
 namespace {
 class CRecord : public CList2IniSerializer {
-public:
+  public:
     CRecord() {
         setListName("rec");
         declareKey("alpha");
@@ -18,7 +18,9 @@ public:
     }
 };
 
-std::string dataFile() { return theApp().configCopy().dataIniPath(); }
+std::string dataFile() {
+    return theApp().configCopy().dataIniPath();
+}
 }  // namespace
 
 TEST(Serializer, StoreLoadEraseRoundTrip) {

@@ -17,7 +17,7 @@
 namespace testing_support {
 
 struct ProcessResult {
-    int exitCode = -1;  // -1: killed at the time limit or by a signal
+    int exitCode = -1;   // -1: killed at the time limit or by a signal
     std::string output;  // stdout and stderr together
     bool timedOut = false;
 };

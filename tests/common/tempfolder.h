@@ -15,9 +15,10 @@
 namespace testing_support {
 
 class TempFolder {
-public:
+  public:
     TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "nyvex-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "nyvex-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("cannot create a temporary folder");
         }
@@ -46,14 +47,14 @@ public:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-private:
+  private:
     std::filesystem::path root;
 };
 
 // A temporary folder that is the current directory while it lives, holding "appTolvik.ini"
 // with the current version; `withConfig` also hands the application a configuration.
 class StationFolder : public TempFolder {
-public:
+  public:
     explicit StationFolder(bool withConfig = true,
                            const std::string& settings = "[Tolvik]\nversion=1.061\n")
         : previous(std::filesystem::current_path()) {
@@ -68,7 +69,7 @@ public:
         std::filesystem::current_path(previous);
     }
 
-private:
+  private:
     std::filesystem::path previous;
 };
 

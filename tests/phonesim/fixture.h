@@ -13,10 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/timedmutex.h"
 #include "tests/common/tempfolder.h"
 #include "tests/phonesim/obexclient.h"
 #include "tools/phonesim/phoneserver.h"
-#include "platform/timedmutex.h"
 
 namespace phonesim_test {
 

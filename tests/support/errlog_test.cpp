@@ -68,8 +68,8 @@ TEST(ErrorLog, NamesTheSystemDoesNotGiveLeaveTheirLineOut) {
 TEST(ErrorLog, RollsOverOnlyPast960000Bytes) {
     UtcClock clock;
     const std::size_t entryBytes =
-        platform::toUtf16leBytes(CErrLog1::entryText("x", "T*", "", platform::computerName(),
-                                                     platform::userName()))
+        platform::toUtf16leBytes(
+            CErrLog1::entryText("x", "T*", "", platform::computerName(), platform::userName()))
             .size();
     for (const auto& [finalSize, rolled] :
          {std::pair<std::size_t, bool>{960000, false}, {960001, true}}) {
@@ -77,7 +77,8 @@ TEST(ErrorLog, RollsOverOnlyPast960000Bytes) {
         station.write("olderr.txt", "previous generation");
         station.write(CErrLog1::logFileName(), std::string(finalSize - entryBytes, 'a'));
         CErrLog1::write("x", "T*", "");
-        EXPECT_EQ(platform::fileExists(station.file(CErrLog1::logFileName())), !rolled) << finalSize;
+        EXPECT_EQ(platform::fileExists(station.file(CErrLog1::logFileName())), !rolled)
+            << finalSize;
         EXPECT_EQ(platform::fileSize(station.file("olderr.txt")),
                   rolled ? finalSize : std::string("previous generation").size())
             << finalSize;

@@ -8,8 +8,9 @@ using testing_support::TempFolder;
 
 namespace {
 CResoMap loadText(const TempFolder& dir, const std::string& body) {
-    dir.write("resource.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<reso langu=\"English\">\n" +
-                                  body + "\n</reso>\n");
+    dir.write("resource.xml",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<reso langu=\"English\">\n" + body +
+                  "\n</reso>\n");
     CResoMap map;
     map.load(dir.file("resource.xml"));
     return map;
@@ -24,13 +25,14 @@ std::string textOf(const CResoMap& map, const std::string& key) {
 
 TEST(ResoMap, TextsByKey) {
     TempFolder dir;
-    const CResoMap map = loadText(dir,
-                                  "<resstr cod=\"ok__\">OK</resstr>\n"
-                                  "<resstr cod=\"twice\">first</resstr>\n"
-                                  "<resstr cod=\"twice\">second</resstr>\n"
-                                  "<resstr Cod=\"upper\">ignored</resstr>\n"
-                                  "<other cod=\"elem\">ignored</other>\n"
-                                  "<x:resstr xmlns:x=\"urn:t\" cod=\" spaced \">kept as written</x:resstr>");
+    const CResoMap map =
+        loadText(dir,
+                 "<resstr cod=\"ok__\">OK</resstr>\n"
+                 "<resstr cod=\"twice\">first</resstr>\n"
+                 "<resstr cod=\"twice\">second</resstr>\n"
+                 "<resstr Cod=\"upper\">ignored</resstr>\n"
+                 "<other cod=\"elem\">ignored</other>\n"
+                 "<x:resstr xmlns:x=\"urn:t\" cod=\" spaced \">kept as written</x:resstr>");
     EXPECT_EQ(textOf(map, "ok__"), "OK");
     EXPECT_EQ(textOf(map, "twice"), "second") << "a later entry wins";
     EXPECT_EQ(textOf(map, "upper"), "<absent>") << "attribute names are case-sensitive";
@@ -41,12 +43,13 @@ TEST(ResoMap, TextsByKey) {
 
 TEST(ResoMap, WholeContentIsTheTextAndAnEmptyElementIsEmpty) {
     TempFolder dir;
-    const CResoMap map = loadText(dir,
-                                  "<resstr cod=\"split\">Fish &amp; chips <![CDATA[<now>]]></resstr>\n"
-                                  "<resstr cod=\"empty\"></resstr>\n"
-                                  "  <resstr cod=\"next\">after</resstr>\n"
-                                  "<resstr cod=\"selfclosed\"/>\n"
-                                  "<resstr cod=\"accents\">D\xC3\xA9j\xC3\xA0 vu</resstr>");
+    const CResoMap map =
+        loadText(dir,
+                 "<resstr cod=\"split\">Fish &amp; chips <![CDATA[<now>]]></resstr>\n"
+                 "<resstr cod=\"empty\"></resstr>\n"
+                 "  <resstr cod=\"next\">after</resstr>\n"
+                 "<resstr cod=\"selfclosed\"/>\n"
+                 "<resstr cod=\"accents\">D\xC3\xA9j\xC3\xA0 vu</resstr>");
     EXPECT_EQ(textOf(map, "split"), "Fish & chips <now>");
     EXPECT_EQ(textOf(map, "empty"), "");
     EXPECT_EQ(textOf(map, "selfclosed"), "");
@@ -56,10 +59,9 @@ TEST(ResoMap, WholeContentIsTheTextAndAnEmptyElementIsEmpty) {
 
 TEST(ResoMap, LongTextsAreCutTo999Characters) {
     TempFolder dir;
-    const CResoMap map = loadText(dir, "<resstr cod=\"long\">" + std::string(1500, 'x') +
-                                           "</resstr><resstr cod=\"split\">" +
-                                           std::string(990, 'y') + "&amp;" +
-                                           std::string(20, 'z') + "</resstr>");
+    const CResoMap map = loadText(
+        dir, "<resstr cod=\"long\">" + std::string(1500, 'x') + "</resstr><resstr cod=\"split\">" +
+                 std::string(990, 'y') + "&amp;" + std::string(20, 'z') + "</resstr>");
     EXPECT_EQ(textOf(map, "long"), std::string(999, 'x'));
     EXPECT_EQ(textOf(map, "split"), std::string(990, 'y') + "&" + std::string(8, 'z'));
 }

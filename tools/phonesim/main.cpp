@@ -10,8 +10,8 @@
 #include <string>
 
 #include "libs/simworld/simworld.h"
-#include "tools/phonesim/simulator.h"
 #include "platform/timedmutex.h"
+#include "tools/phonesim/simulator.h"
 
 namespace {
 

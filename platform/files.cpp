@@ -44,11 +44,11 @@ std::optional<std::string> readFile(const std::string& path) {
     return content.str();
 }
 
-namespace {
-bool writeAll(int fd, const std::string& bytes) {
+bool writeAll(int fd, const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
     std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    while (done < size) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -59,6 +59,8 @@ bool writeAll(int fd, const std::string& bytes) {
     }
     return true;
 }
+
+namespace {
 
 bool fail(std::string* error, const std::string& what, int code) {
     if (error) {
@@ -77,7 +79,7 @@ bool replaceFileAtomically(const std::string& path, const std::string& bytes, st
     struct stat old {};
     const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
     ::fchmod(fd, mode);
-    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    const bool written = writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
     const int writeError = errno;
     if (::close(fd) != 0 || !written) {
         ::unlink(temp.c_str());

@@ -1,6 +1,7 @@
 #pragma once
 // File-system helpers shared by the INI layer, the device memory and the file checks.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,6 +13,9 @@ bool isDirectory(const std::string& path);
 std::optional<std::uint64_t> fileSize(const std::string& path);
 // The whole file, or nothing when it cannot be read.
 std::optional<std::string> readFile(const std::string& path);
+
+// Writes all of `size` bytes to `fd`, continuing after partial writes and interruptions.
+bool writeAll(int fd, const void* data, std::size_t size);
 
 // Replaces `path` with `bytes` through a temporary file in the same folder that is flushed to
 // disk and renamed over the target: readers see the old or the new file, never a part of it.

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <system_error>
 
+#include "platform/files.h"
+
 namespace phonesim {
 
 namespace {
@@ -77,16 +79,8 @@ IncomingObject::~IncomingObject() {
 }
 
 bool IncomingObject::append(std::span<const std::uint8_t> bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
+    if (!platform::writeAll(fd, bytes.data(), bytes.size())) {
+        return false;
     }
     written += bytes.size();
     return true;

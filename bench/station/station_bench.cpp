@@ -2,11 +2,11 @@
 // phone waits from its arrival until phonesim has stored its file, how many pushes a minute the
 // station manages, and how much CPU it uses while no phone is in range.
 //
-// station_bench [IDLE_SECONDS [PHONES]]   (defaults: 60 s, 50 phones)
+// station_bench [IDLE_SECONDS [PHONES [ARRIVAL_MS]]]   (defaults: 60 s, 50 phones, 1000 ms)
 //
-// Every second the world file is replaced with the next phone in range (timescale 0.05). A phone
-// leaves the range once its file is stored, like a passer-by, because a simulated inquiry finds
-// at most 20 phones and later arrivals would otherwise never be seen.
+// Every ARRIVAL_MS the world file is replaced with the next phone in range (timescale 0.05). A
+// phone leaves the range once its file is stored, like a passer-by, because a simulated inquiry
+// finds at most 20 phones and later arrivals would otherwise never be seen.
 
 #include <unistd.h>
 
@@ -32,7 +32,6 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::seconds;
 
 constexpr double timescale = 0.05;
-constexpr auto arrivalInterval = std::chrono::milliseconds(1000);
 // A phone not served this long after its arrival counts as missed and leaves the range.
 constexpr auto patience = seconds(120);
 
@@ -89,8 +88,8 @@ std::string lastStatusLine(const std::string& output) {
 
 class StationBench {
   public:
-    StationBench(std::size_t phoneCount, int idleSeconds)
-        : idleSeconds(idleSeconds), visits(phoneCount) {
+    StationBench(std::size_t phoneCount, int idleSeconds, std::chrono::milliseconds arrivalInterval)
+        : idleSeconds(idleSeconds), arrivalInterval(arrivalInterval), visits(phoneCount) {
         for (std::size_t n = 1; n <= phoneCount; ++n) {
             phones.push_back({phoneAddress(n), "accept", false});
         }
@@ -251,6 +250,7 @@ class StationBench {
     testing_support::TempFolder station;
     testing_support::TempFolder work;
     int idleSeconds;
+    std::chrono::milliseconds arrivalInterval;
     std::vector<e2e::Phone> phones;
     std::vector<Visit> visits;
 };
@@ -260,10 +260,12 @@ class StationBench {
 int main(int argc, char** argv) {
     const int idleSeconds = argc > 1 ? std::atoi(argv[1]) : 60;
     const long phoneCount = argc > 2 ? std::atol(argv[2]) : 50;
-    if (idleSeconds < 1 || phoneCount < 1 || phoneCount > 65535) {
-        std::fprintf(stderr, "usage: station_bench [IDLE_SECONDS [PHONES]]\n");
+    const long arrivalMs = argc > 3 ? std::atol(argv[3]) : 1000;
+    if (idleSeconds < 1 || phoneCount < 1 || phoneCount > 65535 || arrivalMs < 1) {
+        std::fprintf(stderr, "usage: station_bench [IDLE_SECONDS [PHONES [ARRIVAL_MS]]]\n");
         return 2;
     }
-    StationBench bench(static_cast<std::size_t>(phoneCount), idleSeconds);
+    StationBench bench(static_cast<std::size_t>(phoneCount), idleSeconds,
+                       std::chrono::milliseconds(arrivalMs));
     return bench.run();
 }

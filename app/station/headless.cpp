@@ -65,10 +65,11 @@ int CHeadlessUi::runMainWindow() {
             std::fflush(stdout);
         }
     }
-    if (auto* office = theApp().backOffice()) {
-        office->save();
-    }
-    std::printf("Nyvex stopping: device memory saved.\n");
+    auto* office = theApp().backOffice();
+    const bool saved = office == nullptr || office->save();
+    std::printf(saved ? "Nyvex stopping: device memory saved.\n"
+                      : "Nyvex stopping: the device memory could not be saved now (see the error "
+                        "log); it is tried again at shutdown.\n");
     std::fflush(stdout);
     return 2;  // like closing the window: start-up shuts down
 }

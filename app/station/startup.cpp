@@ -160,6 +160,9 @@ bool InitInstance(CStationUi& ui, const StartupOptions& options, int& exitCode) 
         if (CThreadCenter* center = app.threadCenter()) {
             center->stopAll();
         }
+        if (backo::CBackOffice* office = app.backOffice()) {
+            office->save();
+        }
         app.setUserNotice(nullptr);
         return false;
     }

@@ -12,9 +12,10 @@ int CThreadState::applySwitches() {
     return result;
 }
 
-CThreadCenter::CThreadCenter()
-    : frontPart(std::make_unique<blto::CBtoh>(newDeviceQueue)),
-      senderPart(std::make_unique<btsend::CBtSender>(frontPart->radioLock(), newDeviceQueue)),
+CThreadCenter::CThreadCenter(const std::string& radioLibrary, const std::string& pushLibrary)
+    : frontPart(std::make_unique<blto::CBtoh>(newDeviceQueue, radioLibrary)),
+      senderPart(
+          std::make_unique<btsend::CBtSender>(frontPart->radioLock(), newDeviceQueue, pushLibrary)),
       jobMachinePart(std::make_unique<btsend::CJobMachine>(newDeviceQueue, *senderPart)) {
     radioPresent = true;
 }
@@ -89,6 +90,12 @@ void CThreadCenter::apply() {
     if (!radioPresent) {
         stopAllButScanner();
         runScanner(false);
+        return;
+    }
+    // Without its push library the sender would record every device as served though nothing
+    // was sent: it stays off, like the workers that feed it.
+    if (!senderPart->isReady()) {
+        stopAllButScanner();
         return;
     }
     if (checkCampaigns) {

@@ -50,7 +50,9 @@ class CStateImpact : public CThreadState {
 
 class CThreadCenter : public CStateImpact {
   public:
-    CThreadCenter();
+    // The radio and push libraries by file name (tests name others).
+    explicit CThreadCenter(const std::string& radioLibrary = blto::CBTScanner1::libraryName,
+                           const std::string& pushLibrary = btsend::COppComponent::libraryFile);
     ~CThreadCenter() override;
     CThreadCenter(const CThreadCenter&) = delete;
     CThreadCenter& operator=(const CThreadCenter&) = delete;

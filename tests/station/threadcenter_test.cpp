@@ -33,10 +33,9 @@ class ThreadCenterTest : public ::testing::Test {
         campaigns.loadAll();
         theApp().setCampaigns(&campaigns);
         theApp().setBackOffice(&office);
-        center = std::make_unique<CThreadCenter>();
+        center = std::make_unique<CThreadCenter>(library("libRadiox.so"), pushLibrary());
         office.setQueues(&center->front()->sightings(), &center->newDevices());
         ASSERT_TRUE(center->front()->createScanner()) << "libRadiox.so is found";
-        ASSERT_TRUE(center->sender()->isReady()) << "libObexa.so is found";
     }
 
     void TearDown() override {
@@ -46,6 +45,11 @@ class ThreadCenterTest : public ::testing::Test {
         unsetenv("NYVEX_SIMULATION");
         blto::CBlueSync::setTimeScale(1.0);
     }
+
+    static std::string library(const std::string& name) {
+        return std::string(NYVEX_BIN_DIR) + "/" + name;
+    }
+    virtual std::string pushLibrary() const { return library("libObexa.so"); }
 
     // Stop requests take effect at the workers' next check: wait for the status to settle.
     ::testing::AssertionResult statusBecomes(const std::string& expected) {
@@ -69,6 +73,7 @@ class ThreadCenterTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(ThreadCenterTest, NothingRunsBeforeTheStartAndEverythingAfterIt) {
+    ASSERT_TRUE(center->sender()->isReady()) << "libObexa.so is found";
     EXPECT_EQ(center->statusText(), "_____");
     center->startAll();
     EXPECT_TRUE(statusBecomes("SBJ_O"));
@@ -115,4 +120,26 @@ TEST_F(ThreadCenterTest, NoRadioAtStartStartsNothingAndTellsTheWindow) {
     center->startAll();
     EXPECT_TRUE(told);
     EXPECT_EQ(center->statusText(), "_____");
+}
+
+namespace {
+class ThreadCenterWithoutPushLibrary : public ThreadCenterTest {
+  protected:
+    std::string pushLibrary() const override { return library("libNoSuchPushLibrary.so"); }
+};
+}  // namespace
+
+// Without its push library the sender would mark every device served without sending anything.
+TEST_F(ThreadCenterWithoutPushLibrary, NothingButTheScannerEverStarts) {
+    ASSERT_FALSE(center->sender()->isReady());
+    center->startAll();
+    EXPECT_EQ(center->statusText(), "_____");
+    center->apply();
+    EXPECT_TRUE(statusBecomes("_____"));
+    center->setScan(true);
+    center->pause(false);
+    center->apply();
+    EXPECT_FALSE(center->sender()->isPushRunning());
+    EXPECT_FALSE(center->jobMachine().isRunning());
+    EXPECT_FALSE(office.isRunning());
 }

@@ -19,36 +19,12 @@
 #include <thread>
 #include <vector>
 
+#include "tests/common/reservedport.h"
 #include "tests/e2e/childprocess.h"
 
 namespace e2e {
 
-// A loopback port held while it lives: bound with SO_REUSEADDR but not listening, so the system
-// hands it to nobody else while phonesim (which also sets SO_REUSEADDR) can still listen on it.
-class ReservedPort {
-  public:
-    ReservedPort() {
-        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int on = 1;
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        number = ntohs(address.sin_port);
-    }
-    ~ReservedPort() { ::close(fd); }
-    ReservedPort(const ReservedPort&) = delete;
-    ReservedPort& operator=(const ReservedPort&) = delete;
-
-    int port() const { return number; }
-
-  private:
-    int fd = -1;
-    int number = 0;
-};
+using testing_support::ReservedPort;
 
 struct Phone {
     std::string address;  // colon form, as the world file and the blocked-address list write it

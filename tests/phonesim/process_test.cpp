@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/common/process.h"
+#include "tests/common/reservedport.h"
 #include "tests/phonesim/fixture.h"
 
 namespace phonesim_test {
@@ -21,34 +22,7 @@ namespace {
 const std::string phonesimProgram = std::string(NYVEX_BIN_DIR) + "/phonesim";
 const std::string obexftpProgram = "/usr/bin/obexftp";
 
-// A loopback port held for the test: bound with SO_REUSEADDR but not listening, so nobody else
-// gets it from the system, while phonesim (which also sets SO_REUSEADDR) can still listen on it.
-class ReservedPort {
-  public:
-    ReservedPort() {
-        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int on = 1;
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        number = ntohs(address.sin_port);
-    }
-    ~ReservedPort() { ::close(fd); }
-    ReservedPort(const ReservedPort&) = delete;
-    ReservedPort& operator=(const ReservedPort&) = delete;
-
-    int port() const { return number; }
-    // Makes the port busy, as another program listening on it would.
-    void occupy() { ::listen(fd, 1); }
-
-  private:
-    int fd = -1;
-    int number = 0;
-};
+using testing_support::ReservedPort;
 
 std::string phoneSection(int n, const std::string& address, const std::string& obex,
                          const std::string& answer) {

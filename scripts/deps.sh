@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev libbluetooth-dev libexpat1-dev libsimpleini-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     ieee-data media-types openobex-apps obexftp
-    xvfb xauth procps iproute2
+    procps
 )
 
 missing=()

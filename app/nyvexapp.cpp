@@ -1,47 +1,39 @@
 #include "nyvexapp.h"
 
-#include <cxxabi.h>
-
-#include <cstdlib>
 #include <iostream>
 
-#include "app/serializer.h"
-#include "support/errlog.h"
-
-std::string typeName(const std::type_info& type) {
-    int status = 0;
-    char* demangled = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
-    std::string name = status == 0 && demangled ? demangled : type.name();
-    std::free(demangled);
-    return name;
-}
+#include "support/logentry.h"
+#include "support/texts.h"
 
 CNyvexApp::CNyvexApp() = default;
 CNyvexApp::~CNyvexApp() = default;
 
 bool CNyvexApp::logError(const std::string& text, const std::string& classTag) {
-    std::unique_lock<platform::TimedMutex> guard(logLock, std::chrono::milliseconds(logLockWaitMs));
-    if (!guard.owns_lock()) {
-        return false;
-    }
-    CErrLog1::write(text, classTag, "");
-    return true;
+    return support::logError(text, classTag);
 }
 
 std::string CNyvexApp::text(const std::string& key) {
-    std::string out;
-    if (!textMap.lookup(key, out)) {
-        logError("Key not found: " + key, typeTag(this));
-        return {};
-    }
-    return out;
+    return support::text(key);
 }
 
 CInit CNyvexApp::configCopy() const {
-    if (!configuration) {
-        throw CIniSeriException("configuration not loaded");
-    }
-    return *configuration;
+    return config::configCopy();
+}
+
+CResoMap& CNyvexApp::texts() {
+    return support::texts();
+}
+
+CInit* CNyvexApp::config() const {
+    return config::current();
+}
+
+void CNyvexApp::setConfig(std::unique_ptr<CInit> configuration) {
+    config::setConfig(std::move(configuration));
+}
+
+platform::TimedMutex& CNyvexApp::logLockForTest() {
+    return support::logLock();
 }
 
 void CNyvexApp::showMessage(const std::string& text, const std::string& title) {
@@ -54,10 +46,6 @@ void CNyvexApp::showMessage(const std::string& text, const std::string& title) {
 
 void CUserNotice::showOnConsole(const std::string& text, const std::string& title) {
     std::cerr << (title.empty() ? "" : title + ": ") << text << std::endl;
-}
-
-void CNyvexApp::setConfig(std::unique_ptr<CInit> config) {
-    configuration = std::move(config);
 }
 
 CNyvexApp& theApp() {

@@ -1,13 +1,13 @@
 #pragma once
 // The one application object: it owns the long-lived parts of the station and offers every
-// thread the error log, the operator texts and a private copy of the configuration.
+// thread the error log, the operator texts and a private copy of the configuration. Those three
+// services live below every subsystem (support/logentry.h, support/texts.h,
+// config/configstore.h); the application object hands its callers on to them.
 
 #include <memory>
-#include <mutex>
 #include <string>
-#include <typeinfo>
 
-#include "app/init.h"
+#include "config/configstore.h"
 #include "platform/timedmutex.h"
 #include "support/resomap.h"
 
@@ -20,13 +20,6 @@ class CCampaignMgr;
 class CThreadCenter;
 class CManufacturer;
 
-// The reporting class as the error log names it: the demangled type of a pointer to it.
-std::string typeName(const std::type_info& type);
-template <typename T>
-std::string typeTag(T* self) {
-    return typeName(typeid(self));
-}
-
 // How the station shows a message to the operator: a message box in the GUI, stderr headless.
 class CUserNotice {
   public:
@@ -37,8 +30,6 @@ class CUserNotice {
 
 class CNyvexApp {
   public:
-    static constexpr int logLockWaitMs = 3856;
-
     CNyvexApp();
     ~CNyvexApp();
     CNyvexApp(const CNyvexApp&) = delete;
@@ -53,8 +44,8 @@ class CNyvexApp {
     CInit configCopy() const;
     void showMessage(const std::string& text, const std::string& title = "");
 
-    CResoMap& texts() { return textMap; }
-    CInit* config() const { return configuration.get(); }
+    CResoMap& texts();
+    CInit* config() const;
     backo::CBackOffice* backOffice() const { return backOfficePart; }
     CThreadCenter* threadCenter() const { return threadCenterPart; }
     CManufacturer* manufacturers() const { return manufacturerPart; }
@@ -69,17 +60,14 @@ class CNyvexApp {
     void setCampaigns(campag::CCampaignMgr* part) { campaignPart = part; }
     void setUserNotice(CUserNotice* notice) { userNotice = notice; }
     // The log lock itself, so tests can hold it.
-    platform::TimedMutex& logLockForTest() { return logLock; }
+    platform::TimedMutex& logLockForTest();
 
   private:
-    CResoMap textMap;
-    std::unique_ptr<CInit> configuration;
     backo::CBackOffice* backOfficePart = nullptr;
     CThreadCenter* threadCenterPart = nullptr;
     CManufacturer* manufacturerPart = nullptr;
     campag::CCampaignMgr* campaignPart = nullptr;
     CUserNotice* userNotice = nullptr;
-    platform::TimedMutex logLock;
 };
 
 CNyvexApp& theApp();

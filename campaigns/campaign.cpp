@@ -3,6 +3,7 @@
 #include "app/nyvexapp.h"
 #include "campaigns/campaignmgr.h"
 #include "campaigns/mimetypes.h"
+#include "config/configstore.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "support/filechecker.h"
@@ -93,7 +94,7 @@ int CCampaign::lowestFreePrio() const {
 }
 
 std::string CCampaign::dataFolder() const {
-    return theApp().configCopy().getString("path", false);
+    return config::configCopy().getString("path", false);
 }
 
 std::string CCampaign::getMediaFilePath() const {

@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "app/serializer.h"
 #include "campaigns/campaignexception.h"
 #include "campaigns/schedule.h"
+#include "config/iniserializer.h"
 
 namespace campag {
 

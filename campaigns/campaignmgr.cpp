@@ -3,10 +3,11 @@
 #include <bitset>
 #include <cstdint>
 
-#include "app/nyvexapp.h"
 #include "campaigns/randomname.h"
+#include "config/configstore.h"
 #include "platform/profile.h"
 #include "platform/text.h"
+#include "support/logentry.h"
 
 namespace campag {
 
@@ -149,17 +150,18 @@ void CCampaignMgr::enforcePriorityRules(CCampaign& campaign) {
                               campaign.getValue4Key("campaname") + "\": ";
     const bool isAlways = campaign.getSchedule()->getType() == schedule::always;
     if (isAlways && hasOtherAlwaysCampaign(&campaign)) {
-        theApp().logError(where + "a second ALWAYS campaign, loaded as a weekday campaign",
-                          typeTag(this));
+        support::logError(where + "a second ALWAYS campaign, loaded as a weekday campaign",
+                          support::typeTag(this));
         campaign.getSchedule()->setType(schedule::weekdays);
         campaign.getSchedule()->clearPeriods();
         campaign.setPrio(lowestFreePrio());
     } else if (isAlways && campaign.getPrio() != ALWAYS_PRIO) {
-        theApp().logError(where + "ALWAYS campaign loaded with ALWAYS_PRIO", typeTag(this));
+        support::logError(where + "ALWAYS campaign loaded with ALWAYS_PRIO",
+                          support::typeTag(this));
         campaign.setPrio(ALWAYS_PRIO);
     } else if (!isAlways && campaign.getPrio() == ALWAYS_PRIO) {
-        theApp().logError(where + "scheduled campaign loaded with the lowest free priority",
-                          typeTag(this));
+        support::logError(where + "scheduled campaign loaded with the lowest free priority",
+                          support::typeTag(this));
         campaign.setPrio(lowestFreePrio());
     }
 }
@@ -181,7 +183,7 @@ void CCampaignMgr::eraseStoredSection(CCampaign& scratch, int n) const {
     // Loading first tells the scratch campaign which period keys the section holds.
     scratch.load(n);
     scratch.erase(n);
-    const std::string file = theApp().configCopy().dataIniPath();
+    const std::string file = config::configCopy().dataIniPath();
     const std::string section = scratch.getListName() + std::to_string(n);
     if (platform::profile::keys(file, section).empty()) {
         platform::profile::deleteSection(file, section);
@@ -214,7 +216,7 @@ CCampaign* CCampaignMgr::getRangeTestCampaign() {
     if (!rangeTest) {
         rangeTest = std::make_unique<CRTCampaign>();
         rangeTest->setValue4Key("mediafile",
-                                theApp().configCopy().getString("path", false) + testPictureName);
+                                config::configCopy().getString("path", false) + testPictureName);
     }
     rangeTest->setValue4Key("sendfilename", CRandomName().make(rangeTestNameLength));
     if (rangeTest->isSendable()) {

@@ -1,6 +1,6 @@
 #include "monthdayperiod.h"
 
-#include "app/nyvexapp.h"
+#include "support/texts.h"
 
 namespace schedule {
 
@@ -48,9 +48,9 @@ bool CMonthdayPeriod::isActive(std::int64_t now) const {
 std::string CMonthdayPeriod::getDescription() const {
     const std::int64_t start = getInt64(startKey + suffix);
     const std::int64_t end = getInt64(endKey + suffix);
-    CNyvexApp& app = theApp();
-    return app.text("every") + formatLocal(start, " %d") + app.text("middle_monthly_periode") +
-           formatLocal(start, " %H:%M ") + app.text("to__") + formatLocal(end, " %H:%M\r\n");
+    return support::text("every") + formatLocal(start, " %d") +
+           support::text("middle_monthly_periode") + formatLocal(start, " %H:%M ") +
+           support::text("to__") + formatLocal(end, " %H:%M\r\n");
 }
 
 }  // namespace schedule

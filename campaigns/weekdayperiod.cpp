@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "app/nyvexapp.h"
+#include "support/texts.h"
 
 namespace schedule {
 
@@ -16,7 +16,7 @@ std::string weekdayName(int code) {
     if (code < 1 || code > 7) {
         return {};
     }
-    return theApp().text(keys[static_cast<std::size_t>(code - 1)]);
+    return support::text(keys[static_cast<std::size_t>(code - 1)]);
 }
 }  // namespace
 

@@ -1,7 +1,7 @@
 #include "btoh.h"
 
-#include "app/nyvexapp.h"
 #include "memory/btadwrapper.h"
+#include "support/logentry.h"
 
 namespace blto {
 
@@ -74,7 +74,7 @@ int CBtoh::collect(int n) {
         }
         if (backo::CBtAdWrapper::isNullAddress(record.get())) {
             // The radio library marks a failed inquiry with an all-zero address.
-            theApp().logError(std::to_string(n) + "found 0btad", typeTag(this));
+            support::logError(std::to_string(n) + "found 0btad", support::typeTag(this));
             return counted;
         }
         auto sighting = std::make_unique<CBtAdWCounter>();

@@ -5,13 +5,13 @@
 #include <cstring>
 #include <new>
 
-#include "app/nyvexapp.h"
 #include "discovery/arrsyncmgr.h"
 #include "discovery/btoh.h"
 #include "memory/btadwrapper.h"
 #include "memory/nameblocker.h"
 #include "platform/system.h"
 #include "platform/text.h"
+#include "support/logentry.h"
 
 namespace blto {
 
@@ -104,10 +104,10 @@ void CBTScanner1::run() {
     try {
         scanPasses();
     } catch (const std::bad_alloc&) {
-        theApp().logError("memory ex", typeTag(this));
+        support::logError("memory ex", support::typeTag(this));
         stop();
     } catch (...) {
-        theApp().logError(platform::systemErrorText(errno), typeTag(this));
+        support::logError(platform::systemErrorText(errno), support::typeTag(this));
         stop();
     }
 }
@@ -184,7 +184,7 @@ std::unique_ptr<NyvexSighting> CBTScanner1::copyOf(const NyvexDeviceRecord& foun
         std::memcpy(&record->device, &found, size);
         return record;
     } catch (...) {
-        theApp().logError(platform::systemErrorText(errno), typeTag(this));
+        support::logError(platform::systemErrorText(errno), support::typeTag(this));
         return nullptr;
     }
 }

@@ -5,9 +5,10 @@
 #include <mutex>
 #include <new>
 
-#include "app/nyvexapp.h"
+#include "config/configstore.h"
 #include "memory/btadwrapper.h"
 #include "platform/text.h"
+#include "support/logentry.h"
 
 namespace backo {
 
@@ -44,7 +45,7 @@ void CBackOffice::configure(int newDuration, bool polite, bool test) {
 
 bool CBackOffice::loadBlockedAddresses() {
     // Read before taking the lock: the worker's lookups need not wait for the file.
-    const CInit config = theApp().configCopy();
+    const CInit config = config::configCopy();
     std::set<std::string> addresses;
     for (int n = 1;; ++n) {
         const std::string value = config.getString("nogoaddress" + std::to_string(n), false);
@@ -142,7 +143,7 @@ bool CBackOffice::save() {
     if (!memory->isChanged() || memory->saveIfChanged()) {
         return true;
     }
-    theApp().logError("memory not saved: " + memory->lastError(), typeTag(this));
+    support::logError("memory not saved: " + memory->lastError(), support::typeTag(this));
     return false;
 }
 
@@ -164,10 +165,10 @@ void CBackOffice::run() {
     try {
         sortSightings();
     } catch (const std::bad_alloc&) {
-        theApp().logError("memory ex", typeTag(this));
+        support::logError("memory ex", support::typeTag(this));
         stop();
     } catch (...) {
-        theApp().logError("elipsis", typeTag(this));
+        support::logError("elipsis", support::typeTag(this));
         stop();
     }
 }

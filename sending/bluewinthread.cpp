@@ -1,8 +1,8 @@
 #include "bluewinthread.h"
 
-#include "app/nyvexapp.h"
 #include "campaigns/campaign.h"
 #include "sending/oppcomponent.h"
+#include "support/logentry.h"
 
 namespace btsend {
 
@@ -34,7 +34,7 @@ void CBlueWinThread::push() {
         component.recordServed(job->device());
     } catch (...) {
         delivered = false;
-        theApp().logError("snd1_elipsis", typeTag(this));
+        support::logError("snd1_elipsis", support::typeTag(this));
     }
     job.reset();
 }

@@ -1,8 +1,8 @@
 #include "oppcomponent.h"
 
-#include "app/nyvexapp.h"
 #include "libs/obexa/obexa.h"
 #include "platform/text.h"
+#include "support/logentry.h"
 
 #include <type_traits>
 
@@ -34,7 +34,7 @@ void COppComponent::dispatch() {
             turn(radio);
         } while (pause(turnPause));
     } catch (...) {
-        theApp().logError("opp_elipsis", typeTag(this));
+        support::logError("opp_elipsis", support::typeTag(this));
         stop();
     }
 }

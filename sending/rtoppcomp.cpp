@@ -3,9 +3,9 @@
 #include <mutex>
 #include <typeinfo>
 
-#include "app/nyvexapp.h"
 #include "campaigns/campaign.h"
 #include "sending/oppcomponent.h"
+#include "support/logentry.h"
 
 namespace btsend {
 
@@ -38,13 +38,13 @@ void CRTOppComp::run() {
             pause(jobPause);
         }
     } catch (const campag::CCampaignException&) {
-        theApp().logError("opp campaign", typeTag(this));
+        support::logError("opp campaign", support::typeTag(this));
         stop();
     } catch (const std::bad_typeid&) {
-        theApp().logError("bad_typeid", typeTag(this));
+        support::logError("bad_typeid", support::typeTag(this));
         stop();
     } catch (...) {
-        theApp().logError("opp_elipsis", typeTag(this));
+        support::logError("opp_elipsis", support::typeTag(this));
         stop();
     }
 }

@@ -5,21 +5,22 @@
 #include <new>
 #include <system_error>
 
-#include "app/serializer.h"
 #include "app/station/threadcenter.h"
 #include "campaigns/campaignexception.h"
 #include "campaigns/campaignmgr.h"
+#include "config/configexceptions.h"
 #include "memory/backoffice.h"
 #include "memory/manufacturer.h"
 #include "platform/instance.h"
 #include "platform/system.h"
 #include "support/exceptions.h"
+#include "support/logentry.h"
 
 namespace {
 
 // Start-up reports under the application's own name.
 void logStartup(const std::string& text) {
-    theApp().logError(text, typeTag(&theApp()));
+    theApp().logError(text, support::typeTag(&theApp()));
 }
 
 // The texts are loaded only later in start-up, so the refusal reads the text file itself; the

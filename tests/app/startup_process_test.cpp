@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/instance.h"
-#include "tests/app/logreader.h"
+#include "tests/common/logreader.h"
 #include "tests/common/process.h"
 #include "tests/common/tempfolder.h"
 

@@ -11,6 +11,7 @@
 #include "app/nyvexapp.h"
 #include "campaigns/campaignmgr.h"
 #include "platform/clock.h"
+#include "support/texts.h"
 #include "tests/common/tempfolder.h"
 
 namespace testing_station {
@@ -64,14 +65,14 @@ class StationTest : public ::testing::Test {
   protected:
     void SetUp() override {
         station.write("resource.xml", resourceXml());
-        theApp().texts().load(station.file("resource.xml"));
+        support::texts().load(station.file("resource.xml"));
         theApp().setCampaigns(&manager);
     }
 
     void TearDown() override { theApp().setCampaigns(nullptr); }
 
     // The data folder ("path" of the settings), ending in '/'.
-    std::string dataFolder() const { return theApp().configCopy().getString("path", false); }
+    std::string dataFolder() const { return config::configCopy().getString("path", false); }
     std::string listFile() const { return station.file("tolvik.ini"); }
 
     void setNow(std::int64_t seconds) {

@@ -5,13 +5,14 @@
 #include <set>
 #include <string>
 
+#include "config/configstore.h"
 #include "discovery/btoh.h"
 #include "discovery/inquirylength.h"
 #include "libs/simworld/simworld.h"
 #include "memory/btadwrapper.h"
 #include "platform/text.h"
 #include "scannerfixture.h"
-#include "tests/app/logreader.h"
+#include "tests/common/logreader.h"
 
 using namespace std::chrono_literals;
 using namespace testing_support;
@@ -248,7 +249,7 @@ TEST_F(ScannerTest, AFailedInquiryIsLoggedAndKeepsWhatWasCollectedBeforeIt) {
 TEST_F(ScannerTest, AnEscapingErrorIsLoggedAndEndsTheWorker) {
     setWorld({goodPhone1});
     // Without a configuration the blocked-manufacturer list cannot be read.
-    theApp().setConfig(nullptr);
+    config::setConfig(nullptr);
     blto::CBtoh& discovery = makeFront();
     discovery.startScan();
     ASSERT_TRUE(waitUntil([&] { return scanner().inquiryCount() == 1; }));

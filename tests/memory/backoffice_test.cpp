@@ -126,15 +126,15 @@ class BackOfficeTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(BackOfficeTest, BlockedAddressesAreReadUpToTheFirstGapAndReloaded) {
-    theApp().config()->setString("nogoaddress2", " 00:11:22:00:00:0b ");
-    theApp().config()->setString("nogoaddress4", phoneC);
+    config::current()->setString("nogoaddress2", " 00:11:22:00:00:0b ");
+    config::current()->setString("nogoaddress4", phoneC);
     ASSERT_TRUE(office->loadBlockedAddresses());
     EXPECT_TRUE(isKnown(phoneD));
     EXPECT_TRUE(isKnown(phoneB));   // the colon form, whatever the case and blanks in the file
     EXPECT_FALSE(isKnown(phoneC));  // after the gap at nogoaddress3
     EXPECT_FALSE(isKnown(phoneA));
 
-    theApp().config()->deleteKey("nogoaddress1");
+    config::current()->deleteKey("nogoaddress1");
     ASSERT_TRUE(office->loadBlockedAddresses());
     EXPECT_FALSE(isKnown(phoneD));
     EXPECT_FALSE(isKnown(phoneB));

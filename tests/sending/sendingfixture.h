@@ -56,7 +56,7 @@ inline bool eventually(const std::function<bool()>& condition,
 class SendingStation : public ::testing::Test {
   protected:
     void SetUp() override {
-        theApp().config()->setString("path", station.path().string() + "/");
+        config::current()->setString("path", station.path().string() + "/");
         station.write("promo.jpg", picture);
         auto promo = makeCampaign("Promo");
         promoCampaign = promo.get();

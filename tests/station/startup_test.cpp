@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/serializer.h"
 #include "campaigns/campaignexception.h"
+#include "config/iniserializer.h"
 #include "support/exceptions.h"
 
 namespace {

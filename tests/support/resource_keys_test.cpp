@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <vector>
 
 #include "support/resomap.h"
 
@@ -33,14 +34,25 @@ void collectKeys(const std::string& source, const std::string& marker, bool afte
     }
 }
 
+// The program's own folders: every top-level folder with a CMakeLists.txt but the libraries, the
+// tools, the tests and the benchmarks.
+std::vector<std::filesystem::path> programFolders(const std::filesystem::path& root) {
+    const std::set<std::string> notProgram = {"libs", "tools", "tests", "bench"};
+    std::vector<std::filesystem::path> folders;
+    for (const auto& entry : std::filesystem::directory_iterator(root)) {
+        if (entry.is_directory() && std::filesystem::exists(entry.path() / "CMakeLists.txt") &&
+            !notProgram.contains(entry.path().filename().string())) {
+            folders.push_back(entry.path());
+        }
+    }
+    return folders;
+}
+
 std::set<std::string> keysAskedForInCode() {
     std::set<std::string> keys;
     const std::filesystem::path root = NYVEX_SOURCE_DIR;
-    for (const char* folder : {"app", "discovery", "sending", "campaigns", "memory", "support"}) {
-        if (!std::filesystem::exists(root / folder)) {
-            continue;
-        }
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(root / folder)) {
+    for (const auto& folder : programFolders(root)) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
             const auto ext = entry.path().extension();
             if (ext != ".cpp" && ext != ".h") {
                 continue;

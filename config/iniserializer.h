@@ -6,25 +6,7 @@
 #include <map>
 #include <string>
 
-class CIniSeriException {
-  public:
-    explicit CIniSeriException(std::string message) : message(std::move(message)) {}
-    virtual ~CIniSeriException() = default;
-    const std::string& text() const { return message; }
-
-  private:
-    std::string message;
-};
-
-class CNotAKeyException {
-  public:
-    explicit CNotAKeyException(std::string message) : message(std::move(message)) {}
-    virtual ~CNotAKeyException() = default;
-    const std::string& text() const { return message; }
-
-  private:
-    std::string message;
-};
+#include "config/configexceptions.h"
 
 class CSerializerBase {
   public:

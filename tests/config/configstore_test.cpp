@@ -1,10 +1,10 @@
-#include "app/init.h"
+#include "config/configstore.h"
 
 #include <gtest/gtest.h>
 
-#include "app/serializer.h"
+#include "config/iniserializer.h"
 #include "platform/profile.h"
-#include "tests/app/logreader.h"
+#include "tests/common/logreader.h"
 #include "tests/common/tempfolder.h"
 
 using testing_support::StationFolder;
@@ -54,7 +54,7 @@ TEST(Init, ExistingPathIsKeptAndCopiesKeepTheirFolder) {
 
 TEST(Init, MissingKeysReadAsDefaultAndWarnOnlyWhenAsked) {
     StationFolder station(true, "[Tolvik]\nversion=1.061\nmanufac=default\nduration=12days\n");
-    const CInit init = theApp().configCopy();
+    const CInit init = config::configCopy();
     EXPECT_EQ(init.getInt("testmode", false), 0);
     EXPECT_EQ(init.getInt("duration", true), 12);
     EXPECT_EQ(init.getString("manufac", false), "default") << "the literal counts as missing";
@@ -69,8 +69,8 @@ TEST(Init, MissingKeysReadAsDefaultAndWarnOnlyWhenAsked) {
 
 TEST(Init, SetAndDeleteKeysAreSeenByOtherCopies) {
     StationFolder station;
-    const CInit a = theApp().configCopy();
-    const CInit b = theApp().configCopy();
+    const CInit a = config::configCopy();
+    const CInit b = config::configCopy();
     EXPECT_TRUE(a.setString("nogoaddress1", "00:11:22:AA:BB:CC"));
     EXPECT_EQ(b.getString("nogoaddress1", false), "00:11:22:AA:BB:CC");
     EXPECT_TRUE(b.deleteKey("nogoaddress1"));
@@ -95,10 +95,10 @@ TEST(Init, CompletenessNeedsPathArchiveFolderAndDuration) {
     };
     for (const auto& c : cases) {
         station.write("appTolvik.ini", "[Tolvik]\nversion=1.061\n" + c.settings);
-        EXPECT_EQ(theApp().configCopy().isComplete(), c.complete) << c.settings;
+        EXPECT_EQ(config::configCopy().isComplete(), c.complete) << c.settings;
     }
     station.write("appTolvik.ini", "[Tolvik]\nversion=1.061\npath=DEFAULT\n");
-    EXPECT_EQ(theApp().configCopy().getString("path", true), "DEFAULT");
+    EXPECT_EQ(config::configCopy().getString("path", true), "DEFAULT");
     EXPECT_EQ(errorLogText(), "");
 }
 
@@ -107,7 +107,17 @@ TEST(Init, ArchiveFolderThatAppearsLaterCompletesTheConfiguration) {
     const std::string dir = station.path().string();
     station.write("appTolvik.ini", "[Tolvik]\nversion=1.061\npath=" + dir +
                                        "/\nduration=1\narchfile=" + dir + "/later/mem.arc\n");
-    EXPECT_FALSE(theApp().configCopy().isComplete());
+    EXPECT_FALSE(config::configCopy().isComplete());
     std::filesystem::create_directory(station.path() / "later");
-    EXPECT_TRUE(theApp().configCopy().isComplete());
+    EXPECT_TRUE(config::configCopy().isComplete());
+}
+
+TEST(Init, CopyWithoutAConfigurationIsAClearError) {
+    config::setConfig(nullptr);
+    try {
+        config::configCopy();
+        FAIL();
+    } catch (const CIniSeriException& e) {
+        EXPECT_EQ(e.text(), "configuration not loaded");
+    }
 }

@@ -1,11 +1,11 @@
-#include "init.h"
+#include "configstore.h"
 
-#include "app/nyvexapp.h"
-#include "app/serializer.h"
+#include "config/configexceptions.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/text.h"
 #include "support/filechecker.h"
+#include "support/logentry.h"
 
 CInit::CInit() : section("Tolvik") {
     const auto dir = platform::currentDirectory();
@@ -37,7 +37,7 @@ std::string CInit::read(const std::string& key, const std::string& fallback) con
 std::string CInit::getString(const std::string& key, bool warn) const {
     const std::string value = read(key, missing);
     if (value == missing && warn) {
-        theApp().logError(key + " in ini nicht gefunden", typeTag(this));
+        support::logError(key + " in ini nicht gefunden", support::typeTag(this));
     }
     return value;
 }
@@ -45,7 +45,7 @@ std::string CInit::getString(const std::string& key, bool warn) const {
 std::int32_t CInit::getInt(const std::string& key, bool warn) const {
     const std::string value = read(key, missing);
     if (value == missing && warn) {
-        theApp().logError(key + " not found in ini file.", typeTag(this));
+        support::logError(key + " not found in ini file.", support::typeTag(this));
     }
     return platform::parseLeadingInt32(value);
 }
@@ -72,3 +72,31 @@ bool CInit::isComplete() const {
     }
     return !isMissing(read("duration", missing));
 }
+
+namespace config {
+
+namespace {
+// Written by start-up (and tests) while no worker runs; read by every thread. Never destroyed:
+// a worker that ends while the program exits may still read it.
+std::unique_ptr<CInit>& installed() {
+    static auto* configuration = new std::unique_ptr<CInit>;
+    return *configuration;
+}
+}  // namespace
+
+void setConfig(std::unique_ptr<CInit> configuration) {
+    installed() = std::move(configuration);
+}
+
+CInit* current() {
+    return installed().get();
+}
+
+CInit configCopy() {
+    if (!installed()) {
+        throw CIniSeriException("configuration not loaded");
+    }
+    return *installed();
+}
+
+}  // namespace config

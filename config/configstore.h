@@ -4,6 +4,7 @@
 // by the next read everywhere. Worker threads use their own copies.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class CInit {
@@ -35,3 +36,15 @@ class CInit {
     std::string iniPath;
     std::string currentDir;
 };
+
+// The station's one configuration, made by start-up. Every part reads the INI files through its
+// own copy.
+namespace config {
+
+// Installs (or, with nullptr, removes) the configuration.
+void setConfig(std::unique_ptr<CInit> configuration);
+CInit* current();
+// A copy for the caller's own use; throws CIniSeriException while there is no configuration.
+CInit configCopy();
+
+}  // namespace config

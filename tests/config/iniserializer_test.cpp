@@ -1,4 +1,4 @@
-#include "app/serializer.h"
+#include "config/iniserializer.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ class CRecord : public CList2IniSerializer {
 };
 
 std::string dataFile() {
-    return theApp().configCopy().dataIniPath();
+    return config::configCopy().dataIniPath();
 }
 }  // namespace
 

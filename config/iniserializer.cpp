@@ -1,6 +1,6 @@
-#include "serializer.h"
+#include "iniserializer.h"
 
-#include "app/nyvexapp.h"
+#include "config/configstore.h"
 #include "platform/profile.h"
 #include "platform/text.h"
 
@@ -42,14 +42,14 @@ void CSerializerBase::setInt64(const std::string& key, std::int64_t value) {
 }
 
 void CList2IniSerializer::store(int n) const {
-    const std::string file = theApp().configCopy().dataIniPath();
+    const std::string file = config::configCopy().dataIniPath();
     for (const auto& [key, value] : values) {
         platform::profile::write(file, sectionName(n), key, value);
     }
 }
 
 bool CList2IniSerializer::load(int n) {
-    const std::string file = theApp().configCopy().dataIniPath();
+    const std::string file = config::configCopy().dataIniPath();
     for (auto& [key, value] : values) {
         std::string read = platform::profile::read(file, sectionName(n), key, missingMarker);
         if (platform::equalsIgnoreCase(read, missingMarker)) {
@@ -62,7 +62,7 @@ bool CList2IniSerializer::load(int n) {
 }
 
 void CList2IniSerializer::erase(int n) const {
-    const std::string file = theApp().configCopy().dataIniPath();
+    const std::string file = config::configCopy().dataIniPath();
     for (const auto& entry : values) {
         platform::profile::deleteKey(file, sectionName(n), entry.first);
     }

@@ -121,7 +121,7 @@ void CCampaignMgr::loadAll() {
     clear();
     int n = 1;
     for (;; ++n) {
-        auto campaign = std::make_unique<CCampaign>();
+        auto campaign = std::make_unique<CCampaign>(this);
         if (!campaign->load(n)) {
             break;
         }
@@ -167,7 +167,7 @@ void CCampaignMgr::enforcePriorityRules(CCampaign& campaign) {
 }
 
 void CCampaignMgr::saveAll() {
-    CCampaign scratch;
+    CCampaign scratch(this);
     for (int n = sectionCount; n >= 1; --n) {
         eraseStoredSection(scratch, n);
     }
@@ -214,7 +214,7 @@ bool CCampaignMgr::hasSendableNow() const {
 
 CCampaign* CCampaignMgr::getRangeTestCampaign() {
     if (!rangeTest) {
-        rangeTest = std::make_unique<CRTCampaign>();
+        rangeTest = std::make_unique<CRTCampaign>(this);
         rangeTest->setValue4Key("mediafile",
                                 config::configCopy().getString("path", false) + testPictureName);
     }

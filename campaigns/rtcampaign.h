@@ -13,6 +13,7 @@ class CRTCampaign : public CCampaign {
     // The size of the range-test picture; any other file is taken for a damaged one.
     static constexpr std::uint64_t testPictureSize = 2883;
 
+    using CCampaign::CCampaign;
     ~CRTCampaign() override;
 
     // The picture has its exact size and the media and send-name checks pass; the campaign has

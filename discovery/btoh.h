@@ -3,6 +3,7 @@
 // lock that keeps inquiries and pushes apart. The thread center owns the front; the back office
 // drains its sightings, the main window and the dialogs read copies of them.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -10,7 +11,12 @@
 #include "discovery/btscanner1.h"
 #include "platform/timedmutex.h"
 
+class CManufacturer;
+
 namespace blto {
+
+// Where the scanner finds the manufacturer table when it needs one.
+using ManufacturerSource = std::function<CManufacturer*()>;
 
 class CBtoh {
   public:
@@ -37,6 +43,13 @@ class CBtoh {
     void stopAndJoinScan();
     bool isScanRunning() const;
 
+    // Where the scanner finds the manufacturer table for each fetch (null while there is
+    // none: every maker then reads "?"). Set it before the scanner starts.
+    void setManufacturers(ManufacturerSource source) { manufacturerSource = std::move(source); }
+    CManufacturer* manufacturers() const {
+        return manufacturerSource ? manufacturerSource() : nullptr;
+    }
+
     CBTScanner1* scanner() { return scannerPart.get(); }
     platform::TimedMutex& radioLock() { return radio; }
     CArrSyncMgr& sightings() { return sightingQueue; }
@@ -56,6 +69,7 @@ class CBtoh {
 
     CArrSyncMgr& newDeviceQueue;
     std::string libraryFile;
+    ManufacturerSource manufacturerSource;
     CArrSyncMgr sightingQueue;
     platform::TimedMutex radio;
     // Last, so that it goes first: its worker uses the queue and the lock above.

@@ -8,6 +8,7 @@
 #include "discovery/arrsyncmgr.h"
 #include "discovery/btoh.h"
 #include "memory/btadwrapper.h"
+#include "memory/manufacturer.h"
 #include "memory/nameblocker.h"
 #include "platform/system.h"
 #include "platform/text.h"
@@ -158,7 +159,6 @@ std::unique_ptr<NyvexSighting> CBTScanner1::fetch(int index) {
     }
     // Read afresh for every fetch, so an edited list applies at the next inquiry.
     const CNameBlocker blockedMakers;
-    backo::CBtAdWrapper wrapper;
     for (int slot = index;; ++slot) {
         const NyvexDeviceRecord* found = getBTData(slot);
         if (found == nullptr) {
@@ -168,7 +168,9 @@ std::unique_ptr<NyvexSighting> CBTScanner1::fetch(int index) {
         if (!record) {
             return nullptr;
         }
-        const std::string maker = wrapper.manufacturerOf(*record);
+        CManufacturer* table = front.manufacturers();
+        const std::string maker = table ? backo::CBtAdWrapper::manufacturerOf(*record, *table)
+                                        : CManufacturer::unreadable;
         if (!blockedMakers.isBlocked(maker)) {
             putManufacturer(*record, maker);
             return record;

@@ -12,11 +12,11 @@
 #include <optional>
 #include <string>
 
-#include "app/dllcomp.h"
-#include "discovery/bluesync.h"
+#include "binding/librarybinding.h"
 #include "discovery/inquirylength.h"
 #include "libs/include/btrecords.h"
 #include "libs/radiox/radiox.h"
+#include "worker/workerbase.h"
 
 class CArrSyncMgr;
 

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "app/nyvexapp.h"
 #include "memory/manufacturer.h"
 
 namespace backo {
@@ -47,11 +46,6 @@ bool CBtAdWrapper::isNullAddress(const NyvexSighting* record) {
 
 std::string CBtAdWrapper::memoryKey(const NyvexSighting& record) {
     return hasher.hashWithSalt(addressPlain(record));
-}
-
-std::string CBtAdWrapper::manufacturerOf(const NyvexSighting& record) {
-    CManufacturer* table = theApp().manufacturers();
-    return table ? manufacturerOf(record, *table) : CManufacturer::unreadable;
 }
 
 std::string CBtAdWrapper::manufacturerOf(const NyvexSighting& record, CManufacturer& table) {

@@ -30,9 +30,7 @@ class CBtAdWrapper {
 
     // The 32-digit key under which the device memory remembers the device.
     std::string memoryKey(const NyvexSighting& record);
-    // The maker of the record's address prefix from the application's manufacturer table
-    // ("?" when there is none), or from `table`.
-    std::string manufacturerOf(const NyvexSighting& record);
+    // The maker of the record's address prefix in `table`.
     static std::string manufacturerOf(const NyvexSighting& record, CManufacturer& table);
 
   private:

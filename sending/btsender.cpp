@@ -1,23 +1,14 @@
 #include "btsender.h"
 
-#include "app/nyvexapp.h"
 #include "campaigns/campaignmgr.h"
-#include "memory/backoffice.h"
 
 namespace btsend {
 
 CBtSender::CBtSender(platform::TimedMutex& radioLock, CArrSyncMgr& newDevices,
-                     const std::string& pushLibrary)
+                     CampaignSource campaigns, const std::string& pushLibrary)
     : radioLock(radioLock),
-      pushComponent(std::make_unique<COppComponent>(jobs, newDevices, pushLibrary)) {
-    pushComponent->setServedRecorder(recordInBackOffice);
-}
-
-void CBtSender::recordInBackOffice(const blto::CBtAdWCounter& device) {
-    if (backo::CBackOffice* backOffice = theApp().backOffice()) {
-        backOffice->markServed(device);
-    }
-}
+      campaigns(std::move(campaigns)),
+      pushComponent(std::make_unique<COppComponent>(jobs, newDevices, pushLibrary)) {}
 
 CBtSender::~CBtSender() {
     // The range-test thread uses the push component: it goes first.
@@ -31,8 +22,8 @@ void CBtSender::finishAll() {
 }
 
 std::int32_t CBtSender::queueSighting(std::unique_ptr<blto::CBtAdWCounter> device) {
-    campag::CCampaignMgr* campaigns = theApp().campaigns();
-    campag::CCampaign* campaign = campaigns ? campaigns->chooseCampaign() : nullptr;
+    campag::CCampaignMgr* manager = campaigns ? campaigns() : nullptr;
+    campag::CCampaign* campaign = manager ? manager->chooseCampaign() : nullptr;
     if (campaign == nullptr || !device) {
         return 0;
     }
@@ -42,8 +33,8 @@ std::int32_t CBtSender::queueSighting(std::unique_ptr<blto::CBtAdWCounter> devic
 // The manager gives its one range-test campaign a new random name at every test and drops it
 // when the picture goes missing; the job keeps a copy, so the push thread never reads a name
 // being rewritten or a campaign already freed.
-std::unique_ptr<campag::CCampaign> CBtSender::snapshotOf(const campag::CCampaign& rangeTest) {
-    auto copy = std::make_unique<campag::CRTCampaign>();
+std::unique_ptr<campag::CCampaign> CBtSender::snapshotOf(const campag::CCampaign& rangeTest) const {
+    auto copy = std::make_unique<campag::CRTCampaign>(campaigns ? campaigns() : nullptr);
     for (const char* key : {"campaname", "sendfilename", "mediafile"}) {
         copy->setValue4Key(key, rangeTest.getValue4Key(key));
     }
@@ -54,8 +45,8 @@ std::int32_t CBtSender::queueRangeTest(std::unique_ptr<blto::CBtAdWCounter> devi
     if (!device) {
         return 5;
     }
-    campag::CCampaignMgr* campaigns = theApp().campaigns();
-    campag::CCampaign* campaign = campaigns ? campaigns->getRangeTestCampaign() : nullptr;
+    campag::CCampaignMgr* manager = campaigns ? campaigns() : nullptr;
+    campag::CCampaign* campaign = manager ? manager->getRangeTestCampaign() : nullptr;
     if (campaign == nullptr) {
         return 2;
     }

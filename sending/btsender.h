@@ -4,6 +4,7 @@
 // jobs here; the thread center starts and stops the pushing.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,13 +13,21 @@
 #include "sending/oppcomponent.h"
 #include "sending/rtoppcomp.h"
 
+namespace campag {
+class CCampaignMgr;
+}
+
 namespace btsend {
+
+// Where the sender finds the campaign manager when it needs one; null while there is none.
+using CampaignSource = std::function<campag::CCampaignMgr*()>;
 
 class CBtSender {
   public:
-    // `radioLock` is the discovery front's; `newDevices` the queue pushed devices leave.
-    // `pushLibrary` names the object-push library (tests load another one).
-    CBtSender(platform::TimedMutex& radioLock, CArrSyncMgr& newDevices,
+    // `radioLock` is the discovery front's; `newDevices` the queue pushed devices leave;
+    // `campaigns` gives the campaigns to send. `pushLibrary` names the object-push library
+    // (tests load another one).
+    CBtSender(platform::TimedMutex& radioLock, CArrSyncMgr& newDevices, CampaignSource campaigns,
               const std::string& pushLibrary = COppComponent::libraryFile);
     virtual ~CBtSender();
     CBtSender(const CBtSender&) = delete;
@@ -47,21 +56,22 @@ class CBtSender {
     bool isRangeTestRunning();
     COppParms& counters() { return pushComponent->counters(); }
 
-    // How a pushed device is recorded as served unless replaced: in the application's back
-    // office, when there is one.
-    static void recordInBackOffice(const blto::CBtAdWCounter& device);
-    // Replaces how a pushed device is recorded as served; call it before startPush.
+    // How a pushed device is recorded as served (the thread center records it in the back
+    // office); nothing is recorded until it is set. Call it before startPush.
     void setServedRecorder(ServedRecorder recorder);
     CJobListSyncMgr& jobList() { return jobs; }
 
   private:
-    static std::unique_ptr<campag::CCampaign> snapshotOf(const campag::CCampaign& rangeTest);
+    std::unique_ptr<campag::CCampaign> snapshotOf(const campag::CCampaign& rangeTest) const;
 
     platform::TimedMutex& radioLock;
+    CampaignSource campaigns;
     // Declared before the components, so it outlives their threads.
     CJobListSyncMgr jobs;
     std::unique_ptr<COppComponent> pushComponent;
     std::unique_ptr<CRTOppComp> rangeTest;
+    // The answer of the last isReady(), the sender's own record that its push library is bound.
+    // Nothing reads it back: every caller asks isReady(), which looks at the library afresh.
     bool ready = false;
 };
 

@@ -6,7 +6,7 @@
 #include <chrono>
 
 #include "discovery/arrsyncmgr.h"
-#include "discovery/bluesync.h"
+#include "worker/workerbase.h"
 
 namespace btsend {
 

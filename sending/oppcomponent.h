@@ -10,12 +10,12 @@
 #include <mutex>
 #include <string>
 
-#include "app/dllcomp.h"
+#include "binding/librarybinding.h"
 #include "discovery/arrsyncmgr.h"
-#include "discovery/bluesync.h"
 #include "sending/joblistsyncmgr.h"
 #include "sending/oppparms.h"
 #include "sending/oppsendmgr.h"
+#include "worker/workerbase.h"
 
 namespace btsend {
 

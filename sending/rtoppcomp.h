@@ -6,8 +6,8 @@
 
 #include <chrono>
 
-#include "discovery/bluesync.h"
 #include "sending/joblistsyncmgr.h"
+#include "worker/workerbase.h"
 
 namespace btsend {
 

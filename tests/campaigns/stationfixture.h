@@ -1,6 +1,6 @@
 #pragma once
 // A station in a fresh temporary folder: settings file, configuration, operator texts, the
-// campaign manager registered with the application, a manual clock and a chosen time zone.
+// campaign manager, a manual clock and a chosen time zone.
 
 #include <gtest/gtest.h>
 #include <cstdint>
@@ -8,7 +8,6 @@
 #include <ctime>
 #include <string>
 
-#include "app/nyvexapp.h"
 #include "campaigns/campaignmgr.h"
 #include "platform/clock.h"
 #include "support/texts.h"
@@ -66,10 +65,7 @@ class StationTest : public ::testing::Test {
     void SetUp() override {
         station.write("resource.xml", resourceXml());
         support::texts().load(station.file("resource.xml"));
-        theApp().setCampaigns(&manager);
     }
-
-    void TearDown() override { theApp().setCampaigns(nullptr); }
 
     // The data folder ("path" of the settings), ending in '/'.
     std::string dataFolder() const { return config::configCopy().getString("path", false); }

@@ -9,7 +9,6 @@
 #include <memory>
 #include <string>
 
-#include "app/nyvexapp.h"
 #include "config/configstore.h"
 
 namespace testing_support {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "discovery/arrsyncmgr.h"
-#include "sighting_fixture.h"
+#include "tests/common/sightings.h"
 
 using testing_support::makeRecord;
 using testing_support::makeSighting;

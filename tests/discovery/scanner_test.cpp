@@ -26,6 +26,7 @@ class ScannerTest : public SimulatedStation {
     // A front over the real radio library with its scanner made.
     blto::CBtoh& makeFront(const std::string& library = radioLibrary) {
         front = std::make_unique<blto::CBtoh>(newDevices, library);
+        front->setManufacturers([this] { return &makers; });
         front->createScanner();
         return *front;
     }

@@ -12,14 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "app/nyvexapp.h"
 #include "libs/simworld/simworld.h"
 #include "memory/manufacturer.h"
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "sighting_fixture.h"
+#include "tests/common/sightings.h"
 #include "tests/common/tempfolder.h"
-#include "waituntil.h"
+#include "tests/common/waituntil.h"
 
 namespace testing_support {
 
@@ -62,7 +61,6 @@ class SimulatedStation : public ::testing::Test {
                        manufacturerFile({{0x001122, "Goodco"}, {0x00BB00, "Blockco"}}));
         makers.open(station->file("manufacturers.dat"));
         ASSERT_TRUE(makers.isOpen());
-        theApp().setManufacturers(&makers);
         worldPath = station->file("world.ini");
         setWorld({});
         // Set before any worker runs: the radio library reads it on the workers' threads.
@@ -71,7 +69,6 @@ class SimulatedStation : public ::testing::Test {
 
     void TearDown() override {
         stopWorkers();
-        theApp().setManufacturers(nullptr);
         ::unsetenv(simworld::environmentVariable);
         station.reset();
     }

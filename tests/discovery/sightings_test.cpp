@@ -7,7 +7,7 @@
 #include "discovery/btadarr.h"
 #include "discovery/btadwcounter.h"
 #include "platform/clock.h"
-#include "sighting_fixture.h"
+#include "tests/common/sightings.h"
 
 using blto::CBtAdArr;
 using blto::CBtAdWCounter;

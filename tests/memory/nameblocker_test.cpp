@@ -4,7 +4,6 @@
 #include <memory>
 #include <string>
 
-#include "app/nyvexapp.h"
 #include "config/configstore.h"
 #include "memory/nameblocker.h"
 #include "platform/files.h"

@@ -9,11 +9,11 @@
 #include <mutex>
 
 #include "campaigns/campaignexception.h"
-#include "discovery/bluesync.h"
 #include "platform/text.h"
 #include "sending/btsender.h"
 #include "sending/jobmachine.h"
 #include "sendingfixture.h"
+#include "worker/workerbase.h"
 
 using btsend::CJobMachine;
 using namespace sendingtest;
@@ -27,7 +27,7 @@ constexpr double timeScale = 0.05;
 class ScriptedSender : public btsend::CBtSender {
   public:
     ScriptedSender(platform::TimedMutex& radio, CArrSyncMgr& devices, std::deque<int> answers)
-        : CBtSender(radio, devices, "libNoSuchObexa.so"), answers(std::move(answers)) {}
+        : CBtSender(radio, devices, nullptr, "libNoSuchObexa.so"), answers(std::move(answers)) {}
 
     std::int32_t queueSighting(std::unique_ptr<blto::CBtAdWCounter> device) override {
         std::lock_guard guard(lock);

@@ -9,11 +9,11 @@
 #include <set>
 #include <thread>
 
-#include "discovery/bluesync.h"
 #include "fakeobexa.h"
 #include "sending/btsender.h"
 #include "sending/oppsendmgr.h"
 #include "sendingfixture.h"
+#include "worker/workerbase.h"
 
 using namespace sendingtest;
 using namespace std::chrono_literals;
@@ -29,7 +29,8 @@ class PushTest : public SendingStation {
         SendingStation::SetUp();
         fakeobexa::reset();
         blto::CBlueSync::setTimeScale(0.1);
-        sender = std::make_unique<btsend::CBtSender>(radioLock, newDevices, fakeLibrary);
+        sender =
+            std::make_unique<btsend::CBtSender>(radioLock, newDevices, campaigns(), fakeLibrary);
         sender->setServedRecorder([this](const blto::CBtAdWCounter& device) {
             std::lock_guard guard(servedLock);
             served.insert(device.record()->device.address);

@@ -5,11 +5,11 @@
 
 #include <cstdlib>
 
-#include "discovery/bluesync.h"
-#include "memory/backoffice.h"
+#include "backoffice/backoffice.h"
 #include "scriptedphone.h"
 #include "sending/btsender.h"
 #include "sendingfixture.h"
+#include "worker/workerbase.h"
 
 using namespace sendingtest;
 
@@ -50,8 +50,9 @@ TEST_F(RealPushTest, TheAcceptingPhoneGetsTheFileAndTheRefusingOneCountsAsFailed
     backo::CBackOffice backOffice;
     backOffice.configure(3, false, false);
     backOffice.openStore(station.file("memory.arc"));
-    theApp().setBackOffice(&backOffice);
-    btsend::CBtSender sender(radioLock, newDevices, obexaLibrary);
+    btsend::CBtSender sender(radioLock, newDevices, campaigns(), obexaLibrary);
+    sender.setServedRecorder(
+        [&](const blto::CBtAdWCounter& device) { backOffice.markServed(device); });
     ASSERT_TRUE(sender.isReady());
     ASSERT_EQ(sender.queueSighting(makeSighting(accepting)), 1);
     ASSERT_EQ(sender.queueSighting(makeSighting(refusing)), 2);
@@ -67,12 +68,11 @@ TEST_F(RealPushTest, TheAcceptingPhoneGetsTheFileAndTheRefusingOneCountsAsFailed
     EXPECT_TRUE(backOffice.isKnown(*makeSighting(accepting)));
     EXPECT_TRUE(backOffice.isKnown(*makeSighting(refusing))) << "a refusal is served too";
     EXPECT_FALSE(backOffice.isKnown(*makeSighting(0x001122AABB03)));
-    theApp().setBackOffice(nullptr);
 }
 
 TEST_F(RealPushTest, TheRangeTestPushesThePictureAndCountsTheRefusalAsFailed) {
     writeTestPicture();
-    btsend::CBtSender sender(radioLock, newDevices, obexaLibrary);
+    btsend::CBtSender sender(radioLock, newDevices, campaigns(), obexaLibrary);
     ASSERT_EQ(sender.queueRangeTest(makeSighting(accepting)), 0);
     ASSERT_EQ(sender.queueRangeTest(makeSighting(refusing)), 0);
     ASSERT_TRUE(eventually(

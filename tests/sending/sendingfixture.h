@@ -1,6 +1,6 @@
 #pragma once
 // A station folder with one sendable campaign ("Promo", an always campaign whose picture lies in
-// the folder), the campaign manager registered with the application, and sightings by address.
+// the folder) in its campaign manager, and sightings by address.
 
 #include <gtest/gtest.h>
 
@@ -12,11 +12,11 @@
 #include <string>
 #include <thread>
 
-#include "app/nyvexapp.h"
 #include "campaigns/campaignmgr.h"
 #include "discovery/btadwcounter.h"
+#include "sending/btsender.h"
+#include "tests/common/sightings.h"
 #include "tests/common/tempfolder.h"
-#include "tests/discovery/sighting_fixture.h"
 
 namespace sendingtest {
 
@@ -33,7 +33,7 @@ inline std::uint32_t highOf(std::uint64_t address) {
 // A campaign that is not in any manager, named `name`, sending `media`.
 inline std::unique_ptr<campag::CCampaign> makeCampaign(const std::string& name,
                                                        const std::string& media = "promo.jpg") {
-    auto campaign = std::make_unique<campag::CCampaign>();
+    auto campaign = std::make_unique<campag::CCampaign>(nullptr);
     campaign->setValue4Key("campaname", name);
     campaign->setValue4Key("sendfilename", name);
     campaign->setValue4Key("mediafile", media);
@@ -61,10 +61,13 @@ class SendingStation : public ::testing::Test {
         auto promo = makeCampaign("Promo");
         promoCampaign = promo.get();
         ASSERT_TRUE(manager.addCampaign(std::move(promo)));
-        theApp().setCampaigns(&manager);
         ASSERT_EQ(manager.chooseCampaign(), promoCampaign);
     }
-    void TearDown() override { theApp().setCampaigns(nullptr); }
+
+    // The station's campaigns as a sender finds them.
+    btsend::CampaignSource campaigns() {
+        return [this] { return &manager; };
+    }
 
     // The range test's picture: exactly the size of the real one.
     void writeTestPicture() const { station.write("testpic.gif", std::string(2883, 'G')); }

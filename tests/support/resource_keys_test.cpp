@@ -34,14 +34,16 @@ void collectKeys(const std::string& source, const std::string& marker, bool afte
     }
 }
 
-// The program's own folders: every top-level folder with a CMakeLists.txt but the libraries, the
-// tools, the tests and the benchmarks.
+// The program's own folders: every top-level folder but the libraries, the tools, the tests, the
+// benchmarks, data and build scripts, and build output.
 std::vector<std::filesystem::path> programFolders(const std::filesystem::path& root) {
-    const std::set<std::string> notProgram = {"libs", "tools", "tests", "bench"};
+    const std::set<std::string> notProgram = {"libs", "tools", "tests",   "bench",
+                                              "data", "cmake", "scripts", "station"};
     std::vector<std::filesystem::path> folders;
     for (const auto& entry : std::filesystem::directory_iterator(root)) {
-        if (entry.is_directory() && std::filesystem::exists(entry.path() / "CMakeLists.txt") &&
-            !notProgram.contains(entry.path().filename().string())) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_directory() && !notProgram.contains(name) && !name.starts_with(".") &&
+            !name.starts_with("build")) {
             folders.push_back(entry.path());
         }
     }

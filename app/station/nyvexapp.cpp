@@ -2,11 +2,25 @@
 
 #include <iostream>
 
+#include "app/station/threadcenter.h"
+#include "backoffice/backoffice.h"
+#include "campaigns/campaignmgr.h"
+#include "memory/manufacturer.h"
 #include "support/logentry.h"
 #include "support/texts.h"
 
 CNyvexApp::CNyvexApp() = default;
-CNyvexApp::~CNyvexApp() = default;
+
+CNyvexApp::~CNyvexApp() {
+    deleteParts();
+}
+
+void CNyvexApp::deleteParts() {
+    campaignPart.reset();
+    manufacturerPart.reset();
+    backOfficePart.reset();
+    threadCenterPart.reset();
+}
 
 bool CNyvexApp::logError(const std::string& text, const std::string& classTag) {
     return support::logError(text, classTag);
@@ -30,6 +44,22 @@ CInit* CNyvexApp::config() const {
 
 void CNyvexApp::setConfig(std::unique_ptr<CInit> configuration) {
     config::setConfig(std::move(configuration));
+}
+
+void CNyvexApp::setBackOffice(std::unique_ptr<backo::CBackOffice> part) {
+    backOfficePart = std::move(part);
+}
+
+void CNyvexApp::setThreadCenter(std::unique_ptr<CThreadCenter> part) {
+    threadCenterPart = std::move(part);
+}
+
+void CNyvexApp::setManufacturers(std::unique_ptr<CManufacturer> part) {
+    manufacturerPart = std::move(part);
+}
+
+void CNyvexApp::setCampaigns(std::unique_ptr<campag::CCampaignMgr> part) {
+    campaignPart = std::move(part);
 }
 
 platform::TimedMutex& CNyvexApp::logLockForTest() {

@@ -8,10 +8,13 @@
 #include <chrono>
 #include <thread>
 
+#include "backoffice/backoffice.h"
 #include "campaigns/campaignmgr.h"
-#include "memory/backoffice.h"
+#include "memory/manufacturer.h"
+#include "tests/common/registeredpart.h"
 #include "tests/common/tempfolder.h"
 
+using testing_support::RegisteredPart;
 using testing_support::StationFolder;
 
 namespace {
@@ -30,18 +33,14 @@ class ThreadCenterTest : public ::testing::Test {
         station.write("world.ini", radioSection);
         setenv("NYVEX_SIMULATION", station.file("world.ini").c_str(), 1);
         station.write("tolvik.ini", alwaysCampaign);
-        campaigns.loadAll();
-        theApp().setCampaigns(&campaigns);
-        theApp().setBackOffice(&office);
+        campaigns->loadAll();
         center = std::make_unique<CThreadCenter>(library("libRadiox.so"), pushLibrary());
-        office.setQueues(&center->front()->sightings(), &center->newDevices());
+        office->setQueues(&center->front()->sightings(), &center->newDevices());
         ASSERT_TRUE(center->front()->createScanner()) << "libRadiox.so is found";
     }
 
     void TearDown() override {
         center.reset();
-        theApp().setBackOffice(nullptr);
-        theApp().setCampaigns(nullptr);
         unsetenv("NYVEX_SIMULATION");
         blto::CBlueSync::setTimeScale(1.0);
     }
@@ -65,8 +64,8 @@ class ThreadCenterTest : public ::testing::Test {
     }
 
     StationFolder station;
-    campag::CCampaignMgr campaigns;
-    backo::CBackOffice office;
+    RegisteredPart<campag::CCampaignMgr> campaigns;
+    RegisteredPart<backo::CBackOffice> office;
     std::unique_ptr<CThreadCenter> center;
 };
 
@@ -122,6 +121,17 @@ TEST_F(ThreadCenterTest, NoRadioAtStartStartsNothingAndTellsTheWindow) {
     EXPECT_EQ(center->statusText(), "_____");
 }
 
+// Start-up makes the manufacturer table after the thread center: the scanner finds whatever
+// table the application holds when it fetches.
+TEST_F(ThreadCenterTest, TheScannerFindsTheManufacturerTableTheApplicationHoldsNow) {
+    EXPECT_EQ(center->front()->manufacturers(), nullptr);
+    {
+        RegisteredPart<CManufacturer> makers;
+        EXPECT_EQ(center->front()->manufacturers(), makers.get());
+    }
+    EXPECT_EQ(center->front()->manufacturers(), nullptr);
+}
+
 namespace {
 class ThreadCenterWithoutPushLibrary : public ThreadCenterTest {
   protected:
@@ -141,5 +151,5 @@ TEST_F(ThreadCenterWithoutPushLibrary, NothingButTheScannerEverStarts) {
     center->apply();
     EXPECT_FALSE(center->sender()->isPushRunning());
     EXPECT_FALSE(center->jobMachine().isRunning());
-    EXPECT_FALSE(office.isRunning());
+    EXPECT_FALSE(office->isRunning());
 }

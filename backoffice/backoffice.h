@@ -13,9 +13,9 @@
 #include <string>
 
 #include "discovery/arrsyncmgr.h"
-#include "discovery/bluesync.h"
 #include "memory/btadmemory.h"
 #include "platform/timedmutex.h"
+#include "worker/workerbase.h"
 
 namespace backo {
 

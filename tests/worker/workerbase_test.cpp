@@ -1,4 +1,4 @@
-#include "discovery/bluesync.h"
+#include "worker/workerbase.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <memory>
 #include <thread>
 
-#include "waituntil.h"
+#include "tests/common/waituntil.h"
 
 using namespace std::chrono_literals;
 using testing_support::waitUntil;

@@ -1,4 +1,4 @@
-#include "dllcomp.h"
+#include "librarybinding.h"
 
 #include "platform/text.h"
 

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "discovery/bluesync.h"
+#include "worker/workerbase.h"
 
 namespace testing_support {
 

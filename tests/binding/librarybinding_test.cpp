@@ -1,4 +1,4 @@
-#include "app/dllcomp.h"
+#include "binding/librarybinding.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -19,7 +19,7 @@ class ProbeComponent : public CDllComp {
 
 constexpr const char* radioLibrary = NYVEX_BIN_DIR "/libRadiox.so";
 // Found only in the test program's own folder, so loading it proves that folder comes first.
-constexpr const char* probeLibrary = "libdllcomp_probe.so";
+constexpr const char* probeLibrary = "libbinding_probe.so";
 
 TEST(CDllComp, MissingLibraryLeavesTheComponentNotLoadedAndCallsNeutral) {
     ProbeComponent component("libNoSuchNyvexLibrary.so", {});

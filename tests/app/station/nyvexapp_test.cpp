@@ -1,4 +1,4 @@
-#include "app/nyvexapp.h"
+#include "app/station/nyvexapp.h"
 
 #include <gtest/gtest.h>
 

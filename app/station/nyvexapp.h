@@ -46,27 +46,31 @@ class CNyvexApp {
 
     CResoMap& texts();
     CInit* config() const;
-    backo::CBackOffice* backOffice() const { return backOfficePart; }
-    CThreadCenter* threadCenter() const { return threadCenterPart; }
-    CManufacturer* manufacturers() const { return manufacturerPart; }
-    campag::CCampaignMgr* campaigns() const { return campaignPart; }
+    backo::CBackOffice* backOffice() const { return backOfficePart.get(); }
+    CThreadCenter* threadCenter() const { return threadCenterPart.get(); }
+    CManufacturer* manufacturers() const { return manufacturerPart.get(); }
+    campag::CCampaignMgr* campaigns() const { return campaignPart.get(); }
 
-    // Start-up and shutdown (and tests) set the parts; the caller keeps ownership rules of
-    // start-up: the parts are deleted by shutdown in its fixed order.
+    // Start-up and shutdown hand the parts in and take them out again (nullptr deletes the
+    // part), in their fixed order. Tests register parts they own through
+    // testing_support::RegisteredPart, which takes them out again on every path.
     void setConfig(std::unique_ptr<CInit> config);
-    void setBackOffice(backo::CBackOffice* part) { backOfficePart = part; }
-    void setThreadCenter(CThreadCenter* part) { threadCenterPart = part; }
-    void setManufacturers(CManufacturer* part) { manufacturerPart = part; }
-    void setCampaigns(campag::CCampaignMgr* part) { campaignPart = part; }
+    void setBackOffice(std::unique_ptr<backo::CBackOffice> part);
+    void setThreadCenter(std::unique_ptr<CThreadCenter> part);
+    void setManufacturers(std::unique_ptr<CManufacturer> part);
+    void setCampaigns(std::unique_ptr<campag::CCampaignMgr> part);
     void setUserNotice(CUserNotice* notice) { userNotice = notice; }
     // The log lock itself, so tests can hold it.
     platform::TimedMutex& logLockForTest();
 
   private:
-    backo::CBackOffice* backOfficePart = nullptr;
-    CThreadCenter* threadCenterPart = nullptr;
-    CManufacturer* manufacturerPart = nullptr;
-    campag::CCampaignMgr* campaignPart = nullptr;
+    // Deletes the parts still there in shutdown's order (only a failed start-up leaves any).
+    void deleteParts();
+
+    std::unique_ptr<backo::CBackOffice> backOfficePart;
+    std::unique_ptr<CThreadCenter> threadCenterPart;
+    std::unique_ptr<CManufacturer> manufacturerPart;
+    std::unique_ptr<campag::CCampaignMgr> campaignPart;
     CUserNotice* userNotice = nullptr;
 };
 

@@ -1,4 +1,4 @@
-#include "memory/backoffice.h"
+#include "backoffice/backoffice.h"
 
 #include <gtest/gtest.h>
 
@@ -7,15 +7,14 @@
 #include <string>
 #include <thread>
 
-#include "app/nyvexapp.h"
 #include "libs/simworld/simworld.h"
 #include "memory/btadmemory.h"
 #include "memory/btadwrapper.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "tests/common/sightings.h"
 #include "tests/common/tempfolder.h"
-#include "tests/discovery/sighting_fixture.h"
-#include "tests/discovery/waituntil.h"
+#include "tests/common/waituntil.h"
 
 using namespace std::chrono_literals;
 using testing_support::waitUntil;

@@ -6,7 +6,7 @@
 #include <new>
 
 #include "config/configstore.h"
-#include "memory/btadwrapper.h"
+#include "memory/recordtexts.h"
 #include "platform/text.h"
 #include "support/logentry.h"
 

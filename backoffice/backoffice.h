@@ -12,7 +12,7 @@
 #include <set>
 #include <string>
 
-#include "discovery/arrsyncmgr.h"
+#include "discovery/sightingqueue.h"
 #include "memory/btadmemory.h"
 #include "platform/timedmutex.h"
 #include "worker/workerbase.h"

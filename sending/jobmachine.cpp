@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "campaigns/campaignexception.h"
-#include "sending/btsender.h"
+#include "sending/sender.h"
 #include "support/logentry.h"
 
 namespace btsend {

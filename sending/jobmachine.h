@@ -5,7 +5,7 @@
 
 #include <chrono>
 
-#include "discovery/arrsyncmgr.h"
+#include "discovery/sightingqueue.h"
 #include "worker/workerbase.h"
 
 namespace btsend {

@@ -7,10 +7,10 @@
 #include <memory>
 #include <string>
 
-#include "discovery/arrsyncmgr.h"
-#include "discovery/btoh.h"
-#include "sending/btsender.h"
+#include "discovery/discoveryfront.h"
+#include "discovery/sightingqueue.h"
 #include "sending/jobmachine.h"
+#include "sending/sender.h"
 
 class CAbstractState {
   public:

@@ -9,7 +9,7 @@
 
 #include "libs/simworld/simworld.h"
 #include "memory/btadmemory.h"
-#include "memory/btadwrapper.h"
+#include "memory/recordtexts.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "tests/common/sightings.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "discovery/btadwcounter.h"
+#include "discovery/sighting.h"
 
 namespace testing_support {
 

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "config/configstore.h"
-#include "discovery/btoh.h"
+#include "discovery/discoveryfront.h"
 #include "discovery/inquirylength.h"
 #include "libs/simworld/simworld.h"
-#include "memory/btadwrapper.h"
+#include "memory/recordtexts.h"
 #include "platform/text.h"
 #include "scannerfixture.h"
 #include "tests/common/logreader.h"

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "discovery/btadarr.h"
-#include "discovery/btadwcounter.h"
+#include "discovery/sighting.h"
+#include "discovery/sightingarray.h"
 #include "platform/clock.h"
 #include "tests/common/sightings.h"
 

@@ -10,8 +10,8 @@
 
 #include "campaigns/campaignexception.h"
 #include "platform/text.h"
-#include "sending/btsender.h"
 #include "sending/jobmachine.h"
+#include "sending/sender.h"
 #include "sendingfixture.h"
 #include "worker/workerbase.h"
 

@@ -8,9 +8,9 @@
 #include <thread>
 
 #include "platform/clock.h"
-#include "sending/btsender.h"
-#include "sending/jobarr.h"
-#include "sending/joblistsyncmgr.h"
+#include "sending/jobarray.h"
+#include "sending/lockedjoblist.h"
+#include "sending/sender.h"
 #include "sendingfixture.h"
 
 using btsend::CJobArr;

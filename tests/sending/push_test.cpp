@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "fakeobexa.h"
-#include "sending/btsender.h"
-#include "sending/oppsendmgr.h"
+#include "sending/pushthreadlist.h"
+#include "sending/sender.h"
 #include "sendingfixture.h"
 #include "worker/workerbase.h"
 

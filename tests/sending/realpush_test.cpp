@@ -7,7 +7,7 @@
 
 #include "backoffice/backoffice.h"
 #include "scriptedphone.h"
-#include "sending/btsender.h"
+#include "sending/sender.h"
 #include "sendingfixture.h"
 #include "worker/workerbase.h"
 

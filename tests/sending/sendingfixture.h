@@ -13,8 +13,8 @@
 #include <thread>
 
 #include "campaigns/campaignmgr.h"
-#include "discovery/btadwcounter.h"
-#include "sending/btsender.h"
+#include "discovery/sighting.h"
+#include "sending/sender.h"
 #include "tests/common/sightings.h"
 #include "tests/common/tempfolder.h"
 

@@ -1,4 +1,4 @@
-#include "rtcampaign.h"
+#include "rangetestcampaign.h"
 
 #include "support/filechecker.h"
 

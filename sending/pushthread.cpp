@@ -1,7 +1,7 @@
-#include "bluewinthread.h"
+#include "pushthread.h"
 
 #include "campaigns/campaign.h"
-#include "sending/oppcomponent.h"
+#include "sending/pushcomponent.h"
 #include "support/logentry.h"
 
 namespace btsend {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <mutex>
 
-#include "discovery/btadarr.h"
+#include "discovery/sightingarray.h"
 #include "platform/timedmutex.h"
 
 class CArrSyncMgr {

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "discovery/arrsyncmgr.h"
-#include "discovery/btscanner1.h"
+#include "discovery/scanner.h"
+#include "discovery/sightingqueue.h"
 #include "platform/timedmutex.h"
 
 class CManufacturer;

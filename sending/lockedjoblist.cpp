@@ -1,4 +1,4 @@
-#include "joblistsyncmgr.h"
+#include "lockedjoblist.h"
 
 #include <mutex>
 

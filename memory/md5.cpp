@@ -1,4 +1,4 @@
-#include "rsamd52.h"
+#include "md5.h"
 
 #include <cstring>
 

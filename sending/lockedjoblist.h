@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "platform/timedmutex.h"
-#include "sending/jobarr.h"
+#include "sending/jobarray.h"
 
 namespace btsend {
 

@@ -1,10 +1,10 @@
-#include "rtoppcomp.h"
+#include "rangetestpush.h"
 
 #include <mutex>
 #include <typeinfo>
 
 #include "campaigns/campaign.h"
-#include "sending/oppcomponent.h"
+#include "sending/pushcomponent.h"
 #include "support/logentry.h"
 
 namespace btsend {

@@ -1,4 +1,4 @@
-#include "oppparms.h"
+#include "pushcounters.h"
 
 #include <mutex>
 

@@ -15,7 +15,7 @@
 #include "binding/librarybinding.h"
 #include "discovery/inquirylength.h"
 #include "libs/include/btrecords.h"
-#include "libs/radiox/radiox.h"
+#include "libs/include/radiox.h"
 #include "worker/workerbase.h"
 
 class CArrSyncMgr;

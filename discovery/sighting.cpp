@@ -1,4 +1,4 @@
-#include "btadwcounter.h"
+#include "sighting.h"
 
 #include <cstring>
 

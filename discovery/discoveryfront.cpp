@@ -1,6 +1,6 @@
-#include "btoh.h"
+#include "discoveryfront.h"
 
-#include "memory/btadwrapper.h"
+#include "memory/recordtexts.h"
 #include "support/logentry.h"
 
 namespace blto {

@@ -1,15 +1,15 @@
-#include "btscanner1.h"
+#include "scanner.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
 
-#include "discovery/arrsyncmgr.h"
-#include "discovery/btoh.h"
-#include "memory/btadwrapper.h"
+#include "discovery/discoveryfront.h"
+#include "discovery/sightingqueue.h"
 #include "memory/manufacturer.h"
 #include "memory/nameblocker.h"
+#include "memory/recordtexts.h"
 #include "platform/system.h"
 #include "platform/text.h"
 #include "support/logentry.h"

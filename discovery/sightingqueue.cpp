@@ -1,4 +1,4 @@
-#include "arrsyncmgr.h"
+#include "sightingqueue.h"
 
 namespace {
 using Guard = std::unique_lock<platform::TimedMutex>;

@@ -1,4 +1,4 @@
-#include "btsender.h"
+#include "sender.h"
 
 #include "campaigns/campaignmgr.h"
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "discovery/btadwcounter.h"
+#include "discovery/sighting.h"
 
 namespace blto {
 

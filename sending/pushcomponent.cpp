@@ -1,6 +1,6 @@
-#include "oppcomponent.h"
+#include "pushcomponent.h"
 
-#include "libs/obexa/obexa.h"
+#include "libs/include/obexa.h"
 #include "platform/text.h"
 #include "support/logentry.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "sending/bluewinthread.h"
+#include "sending/pushthread.h"
 
 namespace btsend {
 

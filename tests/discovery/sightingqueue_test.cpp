@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "discovery/arrsyncmgr.h"
+#include "discovery/sightingqueue.h"
 #include "tests/common/sightings.h"
 
 using testing_support::makeRecord;

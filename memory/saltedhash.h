@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "memory/rsamd52.h"
+#include "memory/md5.h"
 
 namespace backo {
 

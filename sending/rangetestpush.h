@@ -6,7 +6,7 @@
 
 #include <chrono>
 
-#include "sending/joblistsyncmgr.h"
+#include "sending/lockedjoblist.h"
 #include "worker/workerbase.h"
 
 namespace btsend {

@@ -1,4 +1,4 @@
-#include "btadwrapper.h"
+#include "recordtexts.h"
 
 #include <cstdio>
 

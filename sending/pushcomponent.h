@@ -11,10 +11,10 @@
 #include <string>
 
 #include "binding/librarybinding.h"
-#include "discovery/arrsyncmgr.h"
-#include "sending/joblistsyncmgr.h"
-#include "sending/oppparms.h"
-#include "sending/oppsendmgr.h"
+#include "discovery/sightingqueue.h"
+#include "sending/lockedjoblist.h"
+#include "sending/pushcounters.h"
+#include "sending/pushthreadlist.h"
 #include "worker/workerbase.h"
 
 namespace btsend {

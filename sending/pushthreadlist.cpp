@@ -1,4 +1,4 @@
-#include "oppsendmgr.h"
+#include "pushthreadlist.h"
 
 #include <algorithm>
 

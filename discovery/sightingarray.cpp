@@ -1,4 +1,4 @@
-#include "btadarr.h"
+#include "sightingarray.h"
 
 #include <algorithm>
 #include <stdexcept>

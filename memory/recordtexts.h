@@ -8,7 +8,7 @@
 #include <string>
 
 #include "libs/include/btrecords.h"
-#include "memory/bohash.h"
+#include "memory/saltedhash.h"
 
 class CManufacturer;
 

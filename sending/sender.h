@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "discovery/arrsyncmgr.h"
-#include "sending/joblistsyncmgr.h"
-#include "sending/oppcomponent.h"
-#include "sending/rtoppcomp.h"
+#include "discovery/sightingqueue.h"
+#include "sending/lockedjoblist.h"
+#include "sending/pushcomponent.h"
+#include "sending/rangetestpush.h"
 
 namespace campag {
 class CCampaignMgr;

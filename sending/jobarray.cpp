@@ -1,4 +1,4 @@
-#include "jobarr.h"
+#include "jobarray.h"
 
 #include <algorithm>
 

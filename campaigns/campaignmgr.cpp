@@ -7,6 +7,7 @@
 #include "config/configstore.h"
 #include "platform/profile.h"
 #include "platform/text.h"
+#include "support/buckethash.h"
 #include "support/logentry.h"
 
 namespace campag {
@@ -21,11 +22,7 @@ CCampaignMgr::CCampaignMgr() = default;
 CCampaignMgr::~CCampaignMgr() = default;
 
 std::size_t CCampaignMgr::bucketOf(const std::string& name) {
-    std::uint32_t hash = 0;
-    for (const char16_t unit : platform::toUtf16(name)) {
-        hash = hash * 33u + unit;
-    }
-    return hash % bucketCount;
+    return support::bucketOf(platform::toUtf16(name), bucketCount);
 }
 
 CCampaign* CCampaignMgr::step(Position& position) const {

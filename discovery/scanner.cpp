@@ -10,6 +10,7 @@
 #include "memory/manufacturer.h"
 #include "memory/nameblocker.h"
 #include "memory/recordtexts.h"
+#include "platform/btaddress.h"
 #include "platform/system.h"
 #include "platform/text.h"
 #include "support/logentry.h"
@@ -85,11 +86,7 @@ std::string CBTScanner1::radioAddress() {
     if (!info) {
         return "";
     }
-    backo::CBtAdWrapper::RawAddress bytes{};
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        bytes[i] = static_cast<std::uint8_t>(info->address >> (8 * i));
-    }
-    return backo::CBtAdWrapper::addressWithColons(bytes);
+    return platform::btaddress::withColons(info->address);
 }
 
 std::chrono::milliseconds CBTScanner1::pauseAfterInquiry(int slots) {

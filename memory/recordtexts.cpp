@@ -1,18 +1,11 @@
 #include "recordtexts.h"
 
-#include <cstdio>
-
 #include "memory/manufacturer.h"
+#include "platform/btaddress.h"
 
 namespace backo {
 
 namespace {
-
-std::string formatAddress(const CBtAdWrapper::RawAddress& b, const char* format) {
-    char text[18];
-    std::snprintf(text, sizeof text, format, b[5], b[4], b[3], b[2], b[1], b[0]);
-    return text;
-}
 
 std::uint32_t prefixOf(const NyvexSighting& record) {
     return static_cast<std::uint32_t>((record.device.address >> 24) & 0xFFFFFF);
@@ -21,11 +14,7 @@ std::uint32_t prefixOf(const NyvexSighting& record) {
 }  // namespace
 
 CBtAdWrapper::RawAddress CBtAdWrapper::addressBytes(const NyvexSighting& record) {
-    RawAddress bytes{};
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        bytes[i] = static_cast<std::uint8_t>(record.device.address >> (8 * i));
-    }
-    return bytes;
+    return platform::btaddress::toBytes(record.device.address);
 }
 
 std::string CBtAdWrapper::addressWithColons(const NyvexSighting& record) {
@@ -33,11 +22,11 @@ std::string CBtAdWrapper::addressWithColons(const NyvexSighting& record) {
 }
 
 std::string CBtAdWrapper::addressWithColons(const RawAddress& bytes) {
-    return formatAddress(bytes, "%2.2X:%2.2X:%2.2X:%2.2X:%2.2X:%2.2X");
+    return platform::btaddress::withColons(platform::btaddress::fromBytes(bytes));
 }
 
 std::string CBtAdWrapper::addressPlain(const NyvexSighting& record) {
-    return formatAddress(addressBytes(record), "%2.2X%2.2X%2.2X%2.2X%2.2X%2.2X");
+    return platform::btaddress::plain(record.device.address);
 }
 
 bool CBtAdWrapper::isNullAddress(const NyvexSighting* record) {

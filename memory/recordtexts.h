@@ -9,6 +9,7 @@
 
 #include "libs/include/btrecords.h"
 #include "memory/saltedhash.h"
+#include "platform/btaddress.h"
 
 class CManufacturer;
 
@@ -17,7 +18,7 @@ namespace backo {
 class CBtAdWrapper {
   public:
     // Six address bytes, least significant first, as a record holds them.
-    using RawAddress = std::array<std::uint8_t, 6>;
+    using RawAddress = platform::btaddress::Bytes;
 
     static RawAddress addressBytes(const NyvexSighting& record);
     // "00:1A:7D:DA:71:13": most significant byte first.

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <string_view>
 
+#include "platform/btaddress.h"
 #include "platform/text.h"
 
 namespace {
@@ -61,10 +62,7 @@ void CDllComponent::trace(const char* format, ...) {
 }
 
 void CDllComponent::traceAddress(std::uint64_t address) {
-    trace("%2.2X:%2.2X:%2.2X:%2.2X:%2.2X:%2.2X\n", static_cast<unsigned>(address >> 40) & 0xFF,
-          static_cast<unsigned>(address >> 32) & 0xFF, static_cast<unsigned>(address >> 24) & 0xFF,
-          static_cast<unsigned>(address >> 16) & 0xFF, static_cast<unsigned>(address >> 8) & 0xFF,
-          static_cast<unsigned>(address) & 0xFF);
+    trace("%s\n", platform::btaddress::withColons(address).c_str());
 }
 
 void CDllComponent::closeTrace() {

@@ -1,7 +1,8 @@
 #pragma once
-// Helpers for tests of workers. waitUntil waits for a condition that another thread brings about:
-// polls it until it holds or a generous bound passes, so tests depend on what happens, never on how
-// fast.
+// waitUntil waits for a condition that another thread or process brings about: polls it until it
+// holds or a generous bound passes, so tests depend on what happens, never on how fast. Checks
+// that read files or a child's output poll less often. ScopedTimeScale shortens the fixed pauses
+// of the workers for tests of workers.
 
 #include <chrono>
 #include <thread>
@@ -11,13 +12,14 @@
 namespace testing_support {
 
 template <typename Condition>
-bool waitUntil(Condition condition, std::chrono::seconds bound = std::chrono::seconds(20)) {
+bool waitUntil(Condition condition, std::chrono::milliseconds bound = std::chrono::seconds(20),
+               std::chrono::milliseconds pollEvery = std::chrono::milliseconds(1)) {
     const auto giveUp = std::chrono::steady_clock::now() + bound;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > giveUp) {
-            return false;
+            return condition();
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(pollEvery);
     }
     return true;
 }

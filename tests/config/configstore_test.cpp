@@ -7,6 +7,7 @@
 #include "tests/common/logreader.h"
 #include "tests/common/tempfolder.h"
 
+using testing_support::errorLogText;
 using testing_support::StationFolder;
 
 namespace {

@@ -14,6 +14,7 @@
 
 #include "libs/simworld/simworld.h"
 #include "memory/manufacturer.h"
+#include "platform/btaddress.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "tests/common/sightings.h"
@@ -33,7 +34,7 @@ inline const std::string blockedPhone2 = "00:BB:00:00:00:02";
 
 // A sighting of the device with the colon-form `address`.
 inline std::unique_ptr<blto::CBtAdWCounter> makeSightingFor(const std::string& address) {
-    return makeSighting(simworld::parseAddress(address).value_or(0));
+    return makeSighting(platform::btaddress::parse(address).value_or(0));
 }
 
 // The manufacturer file: UTF-16LE records "resource_STRING<oui>" name "resource_END<oui>".

@@ -91,7 +91,7 @@ TEST_F(JobMachineTest, FeedsTheNewestDeviceFirstAndRestsAfterEachAnswer) {
     {
         CJobMachine machine(newDevices, sender);
         machine.start();
-        ASSERT_TRUE(eventually([&] { return sender.callsSoFar().size() == 3; }));
+        ASSERT_TRUE(waitUntil([&] { return sender.callsSoFar().size() == 3; }));
         machine.stop();
     }
     const auto calls = sender.callsSoFar();
@@ -109,7 +109,7 @@ TEST_F(JobMachineTest, ACampaignErrorStopsTheMachineAfterOneLogEntry) {
     ScriptedSender sender(radioLock, newDevices, {ScriptedSender::throwCampaignError});
     CJobMachine machine(newDevices, sender);
     machine.start();
-    ASSERT_TRUE(eventually([&] { return !machine.isRunning(); }));
+    ASSERT_TRUE(waitUntil([&] { return !machine.isRunning(); }));
     machine.join();
     EXPECT_EQ(sender.callsSoFar().size(), 1u);
     EXPECT_EQ(newDevices.count(), 1) << "the machine stopped with a device still queued";
@@ -120,7 +120,7 @@ TEST_F(JobMachineTest, ACampaignErrorStopsTheMachineAfterOneLogEntry) {
     EXPECT_NE(bytes.find(entry), std::string::npos);
 
     machine.start();
-    EXPECT_TRUE(eventually([&] { return sender.callsSoFar().size() == 2; }))
+    EXPECT_TRUE(waitUntil([&] { return sender.callsSoFar().size() == 2; }))
         << "started again, it goes on";
 }
 

@@ -57,7 +57,7 @@ TEST_F(RealPushTest, TheAcceptingPhoneGetsTheFileAndTheRefusingOneCountsAsFailed
     ASSERT_EQ(sender.queueSighting(makeSighting(accepting)), 1);
     ASSERT_EQ(sender.queueSighting(makeSighting(refusing)), 2);
     sender.startPush();
-    ASSERT_TRUE(eventually(
+    ASSERT_TRUE(waitUntil(
         [&] { return sender.counters().getSuccessful() + sender.counters().getFailed() == 2; },
         std::chrono::seconds(60)));
     EXPECT_EQ(sender.counters().getSuccessful(), 1);
@@ -75,7 +75,7 @@ TEST_F(RealPushTest, TheRangeTestPushesThePictureAndCountsTheRefusalAsFailed) {
     btsend::CBtSender sender(radioLock, newDevices, campaigns(), obexaLibrary);
     ASSERT_EQ(sender.queueRangeTest(makeSighting(accepting)), 0);
     ASSERT_EQ(sender.queueRangeTest(makeSighting(refusing)), 0);
-    ASSERT_TRUE(eventually(
+    ASSERT_TRUE(waitUntil(
         [&] { return sender.counters().getSuccessful() + sender.counters().getFailed() == 2; },
         std::chrono::seconds(60)));
     EXPECT_EQ(sender.counters().getSuccessful(), 1);

@@ -4,23 +4,22 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "campaigns/campaignmgr.h"
 #include "discovery/sighting.h"
 #include "sending/sender.h"
 #include "tests/common/sightings.h"
 #include "tests/common/tempfolder.h"
+#include "tests/common/waituntil.h"
 
 namespace sendingtest {
 
 using testing_support::makeSighting;
+using testing_support::waitUntil;
 
 // The address halves the object-push library gets for a 48-bit address.
 inline std::uint32_t lowOf(std::uint64_t address) {
@@ -38,19 +37,6 @@ inline std::unique_ptr<campag::CCampaign> makeCampaign(const std::string& name,
     campaign->setValue4Key("sendfilename", name);
     campaign->setValue4Key("mediafile", media);
     return campaign;
-}
-
-// Polls `condition` until it holds or `limit` has passed.
-inline bool eventually(const std::function<bool()>& condition,
-                       std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
 }
 
 class SendingStation : public ::testing::Test {

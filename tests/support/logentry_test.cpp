@@ -8,6 +8,7 @@
 #include "tests/common/logreader.h"
 #include "tests/common/tempfolder.h"
 
+using testing_support::errorLogText;
 using testing_support::StationFolder;
 
 TEST(LogEntry, EntryIsDroppedWhenTheLockIsNotHadInTime) {

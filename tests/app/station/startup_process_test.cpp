@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/instance.h"
+#include "tests/common/childprocess.h"
 #include "tests/common/logreader.h"
-#include "tests/common/process.h"
 #include "tests/common/tempfolder.h"
 
+using testing_support::errorLogText;
 using testing_support::TempFolder;
 
 namespace {

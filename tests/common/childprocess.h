@@ -1,8 +1,9 @@
 #pragma once
-// A program running in the background while a test or benchmark watches it: started in a given
-// folder with extra environment variables, its stdout and stderr written to files that the
-// caller reads while it runs, ended by a signal with a time limit. A child still running when
-// the object goes is killed, so no test leaves a station or a phone simulator behind.
+// Programs run as child processes by the tests and benchmarks. ChildProcess runs one in the
+// background while the caller watches it: started in a given folder with extra environment
+// variables, its stdout and stderr written to files that the caller reads while it runs, ended by
+// a signal with a time limit. A child still running when the object goes is killed, so no test
+// leaves a station or a phone simulator behind. runProcess runs one to its end.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -19,16 +20,18 @@
 #include <thread>
 #include <vector>
 
-namespace e2e {
+#include "tests/common/tempfolder.h"
+
+namespace testing_support {
 
 class ChildProcess {
   public:
     struct Setup {
-        std::vector<std::string> argv;                   // argv[0] is the program's path
-        std::string folder;                              // the child's current directory
+        std::vector<std::string> argv;  // argv[0] is the program's path
+        std::string folder;             // the child's current directory; empty: the caller's
         std::map<std::string, std::string> environment;  // added to the inherited environment
         std::string stdoutFile;
-        std::string stderrFile;
+        std::string stderrFile;  // may be stdoutFile: both streams then go to it in order
     };
 
     explicit ChildProcess(Setup setup) : files(setup) {
@@ -89,8 +92,12 @@ class ChildProcess {
   private:
     [[noreturn]] static void runChild(const Setup& setup) {
         redirect(setup.stdoutFile, STDOUT_FILENO);
-        redirect(setup.stderrFile, STDERR_FILENO);
-        if (::chdir(setup.folder.c_str()) != 0) {
+        if (setup.stderrFile == setup.stdoutFile) {
+            ::dup2(STDOUT_FILENO, STDERR_FILENO);
+        } else {
+            redirect(setup.stderrFile, STDERR_FILENO);
+        }
+        if (!setup.folder.empty() && ::chdir(setup.folder.c_str()) != 0) {
             ::_exit(126);
         }
         for (const auto& [name, value] : setup.environment) {
@@ -127,4 +134,29 @@ class ChildProcess {
     std::optional<int> exitCode;
 };
 
-}  // namespace e2e
+struct ProcessResult {
+    int exitCode = -1;   // -1: killed at the time limit or by a signal
+    std::string output;  // stdout and stderr together
+    bool timedOut = false;
+};
+
+// Runs `argv` in `folder` with extra `environment` variables to its end, killing it past
+// `limit`.
+inline ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& folder,
+                                const std::map<std::string, std::string>& environment,
+                                std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+    const TempFolder outputFolder;
+    const std::string output = outputFolder.file("output");
+    ChildProcess child({argv, folder, environment, output, output});
+    ProcessResult result;
+    const std::optional<int> exitCode = child.waitForExit(limit);
+    if (!exitCode && child.running()) {
+        result.timedOut = true;
+        child.stop(SIGKILL, limit);
+    }
+    result.exitCode = exitCode.value_or(-1);
+    result.output = child.output();
+    return result;
+}
+
+}  // namespace testing_support

@@ -52,8 +52,8 @@ class CNyvexApp {
     campag::CCampaignMgr* campaigns() const { return campaignPart.get(); }
 
     // Start-up and shutdown hand the parts in and take them out again (nullptr deletes the
-    // part), in their fixed order. Tests register parts they own through
-    // testing_support::RegisteredPart, which takes them out again on every path.
+    // part), in their fixed order. Tests hand parts in through testing_support::RegisteredPart,
+    // which takes them out again on every path.
     void setConfig(std::unique_ptr<CInit> config);
     void setBackOffice(std::unique_ptr<backo::CBackOffice> part);
     void setThreadCenter(std::unique_ptr<CThreadCenter> part);

@@ -1,14 +1,11 @@
 // The phonesim program as a process: a world file in, pushes from outside, SIGTERM to end.
 
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <thread>
 
 #include <gtest/gtest.h>
 

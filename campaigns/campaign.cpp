@@ -1,8 +1,8 @@
 #include "campaign.h"
 
-#include "app/nyvexapp.h"
 #include "campaigns/campaignmgr.h"
 #include "campaigns/mimetypes.h"
+#include "config/configstore.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "support/filechecker.h"
@@ -33,14 +33,14 @@ bool isAbsolute(const std::string& path) {
 }
 }  // namespace
 
-CCampaign::CCampaign() : campaignSchedule(std::make_unique<schedule::CSchedule>()) {
+CCampaign::CCampaign(const CCampaignMgr* manager)
+    : manager(manager), campaignSchedule(std::make_unique<schedule::CSchedule>()) {
     declareKey(nameKey);
     declareKey(sendNameKey);
     declareKey(mediaKey);
     declareKey(prioKey);
     setListName(listPrefix);
     campaignSchedule->setListName(listPrefix);
-    const CCampaignMgr* manager = theApp().campaigns();
     if (manager && manager->hasAlwaysCampaign()) {
         campaignSchedule->setType(schedule::weekdays);
         setPrio(manager->lowestFreePrio());
@@ -72,7 +72,6 @@ void CCampaign::setScheduleType(int type) {
         return;
     }
     if (type == schedule::always) {
-        const CCampaignMgr* manager = theApp().campaigns();
         if (manager && manager->hasOtherAlwaysCampaign(this)) {
             throw CCampaignException("only one ALWAYS campaign is allowed");
         }
@@ -88,12 +87,11 @@ void CCampaign::setScheduleType(int type) {
 }
 
 int CCampaign::lowestFreePrio() const {
-    const CCampaignMgr* manager = theApp().campaigns();
     return manager ? manager->lowestFreePrio() : 1;
 }
 
 std::string CCampaign::dataFolder() const {
-    return theApp().configCopy().getString("path", false);
+    return config::configCopy().getString("path", false);
 }
 
 std::string CCampaign::getMediaFilePath() const {

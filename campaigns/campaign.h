@@ -3,11 +3,13 @@
 #include <memory>
 #include <string>
 
-#include "app/serializer.h"
 #include "campaigns/campaignexception.h"
 #include "campaigns/schedule.h"
+#include "config/iniserializer.h"
 
 namespace campag {
+
+class CCampaignMgr;
 
 // The priority of the one campaign that is always on air; it loses against every scheduled
 // campaign (1-999) that is active at the same moment.
@@ -17,9 +19,10 @@ constexpr int ALWAYS_PRIO = 1000;
 // a broadcast schedule. Stored in section "campaign<n>" of the list file, schedule included.
 class CCampaign : public CList2IniSerializer {
   public:
-    // A new campaign is the always campaign if the station has none yet, else a weekday campaign
-    // with the lowest free priority.
-    CCampaign();
+    // `manager` is the manager the campaign belongs to or is made for (null: none). A new
+    // campaign is the always campaign if that manager has none yet, else a weekday campaign with
+    // the lowest free priority; the manager also keeps the always campaign unique.
+    explicit CCampaign(const CCampaignMgr* manager);
     ~CCampaign() override;
     CCampaign(const CCampaign&) = delete;
     CCampaign& operator=(const CCampaign&) = delete;
@@ -62,6 +65,7 @@ class CCampaign : public CList2IniSerializer {
     int lowestFreePrio() const;
     std::string dataFolder() const;
 
+    const CCampaignMgr* manager;
     std::unique_ptr<schedule::CSchedule> campaignSchedule;
     int index = 0;
 };

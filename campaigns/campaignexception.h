@@ -1,18 +1,13 @@
 #pragma once
 
-#include <string>
+#include "support/messageexception.h"
 
 namespace campag {
 
 // A campaign rule was broken (priority, name, type); carries the operator-facing text.
-class CCampaignException {
+class CCampaignException : public CMessageException {
   public:
-    explicit CCampaignException(std::string message) : message(std::move(message)) {}
-    virtual ~CCampaignException() = default;
-    const std::string& text() const { return message; }
-
-  private:
-    std::string message;
+    using CMessageException::CMessageException;
 };
 
 }  // namespace campag

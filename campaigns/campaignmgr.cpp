@@ -3,10 +3,12 @@
 #include <bitset>
 #include <cstdint>
 
-#include "app/nyvexapp.h"
 #include "campaigns/randomname.h"
+#include "config/configstore.h"
 #include "platform/profile.h"
 #include "platform/text.h"
+#include "support/buckethash.h"
+#include "support/logentry.h"
 
 namespace campag {
 
@@ -20,11 +22,7 @@ CCampaignMgr::CCampaignMgr() = default;
 CCampaignMgr::~CCampaignMgr() = default;
 
 std::size_t CCampaignMgr::bucketOf(const std::string& name) {
-    std::uint32_t hash = 0;
-    for (const char16_t unit : platform::toUtf16(name)) {
-        hash = hash * 33u + unit;
-    }
-    return hash % bucketCount;
+    return support::bucketOf(platform::toUtf16(name), bucketCount);
 }
 
 CCampaign* CCampaignMgr::step(Position& position) const {
@@ -120,7 +118,7 @@ void CCampaignMgr::loadAll() {
     clear();
     int n = 1;
     for (;; ++n) {
-        auto campaign = std::make_unique<CCampaign>();
+        auto campaign = std::make_unique<CCampaign>(this);
         if (!campaign->load(n)) {
             break;
         }
@@ -149,23 +147,24 @@ void CCampaignMgr::enforcePriorityRules(CCampaign& campaign) {
                               campaign.getValue4Key("campaname") + "\": ";
     const bool isAlways = campaign.getSchedule()->getType() == schedule::always;
     if (isAlways && hasOtherAlwaysCampaign(&campaign)) {
-        theApp().logError(where + "a second ALWAYS campaign, loaded as a weekday campaign",
-                          typeTag(this));
+        support::logError(where + "a second ALWAYS campaign, loaded as a weekday campaign",
+                          support::typeTag(this));
         campaign.getSchedule()->setType(schedule::weekdays);
         campaign.getSchedule()->clearPeriods();
         campaign.setPrio(lowestFreePrio());
     } else if (isAlways && campaign.getPrio() != ALWAYS_PRIO) {
-        theApp().logError(where + "ALWAYS campaign loaded with ALWAYS_PRIO", typeTag(this));
+        support::logError(where + "ALWAYS campaign loaded with ALWAYS_PRIO",
+                          support::typeTag(this));
         campaign.setPrio(ALWAYS_PRIO);
     } else if (!isAlways && campaign.getPrio() == ALWAYS_PRIO) {
-        theApp().logError(where + "scheduled campaign loaded with the lowest free priority",
-                          typeTag(this));
+        support::logError(where + "scheduled campaign loaded with the lowest free priority",
+                          support::typeTag(this));
         campaign.setPrio(lowestFreePrio());
     }
 }
 
 void CCampaignMgr::saveAll() {
-    CCampaign scratch;
+    CCampaign scratch(this);
     for (int n = sectionCount; n >= 1; --n) {
         eraseStoredSection(scratch, n);
     }
@@ -181,7 +180,7 @@ void CCampaignMgr::eraseStoredSection(CCampaign& scratch, int n) const {
     // Loading first tells the scratch campaign which period keys the section holds.
     scratch.load(n);
     scratch.erase(n);
-    const std::string file = theApp().configCopy().dataIniPath();
+    const std::string file = config::configCopy().dataIniPath();
     const std::string section = scratch.getListName() + std::to_string(n);
     if (platform::profile::keys(file, section).empty()) {
         platform::profile::deleteSection(file, section);
@@ -212,9 +211,9 @@ bool CCampaignMgr::hasSendableNow() const {
 
 CCampaign* CCampaignMgr::getRangeTestCampaign() {
     if (!rangeTest) {
-        rangeTest = std::make_unique<CRTCampaign>();
+        rangeTest = std::make_unique<CRTCampaign>(this);
         rangeTest->setValue4Key("mediafile",
-                                theApp().configCopy().getString("path", false) + testPictureName);
+                                config::configCopy().getString("path", false) + testPictureName);
     }
     rangeTest->setValue4Key("sendfilename", CRandomName().make(rangeTestNameLength));
     if (rangeTest->isSendable()) {

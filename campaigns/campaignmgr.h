@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "campaigns/campaign.h"
-#include "campaigns/rtcampaign.h"
+#include "campaigns/rangetestcampaign.h"
 
 namespace campag {
 

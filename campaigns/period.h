@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/serializer.h"
+#include "config/iniserializer.h"
 
 namespace schedule {
 

@@ -2,11 +2,11 @@
 
 #include <chrono>
 
-#include "app/nyvexapp.h"
 #include "campaigns/monthdayperiod.h"
 #include "campaigns/specificperiod.h"
 #include "campaigns/weekdayperiod.h"
 #include "platform/clock.h"
+#include "support/texts.h"
 
 namespace schedule {
 
@@ -69,7 +69,7 @@ bool CSchedule::isActive(std::int64_t now) const {
 std::string CSchedule::getDescription() const {
     const int type = getType();
     if (type == always) {
-        return theApp().text("always");
+        return support::text("always");
     }
     if (type < weekdays || type > specific) {
         return {};

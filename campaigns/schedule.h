@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/serializer.h"
 #include "campaigns/period.h"
+#include "config/iniserializer.h"
 
 namespace schedule {
 

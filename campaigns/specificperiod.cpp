@@ -1,6 +1,6 @@
 #include "specificperiod.h"
 
-#include "app/nyvexapp.h"
+#include "support/texts.h"
 
 namespace schedule {
 
@@ -35,9 +35,8 @@ bool CSpecificPeriod::isActive(std::int64_t now) const {
 }
 
 std::string CSpecificPeriod::getDescription() const {
-    CNyvexApp& app = theApp();
-    return app.text("start") + formatLocal(getStart(), " %A, %B %d, %Y    %H:%M\r\n") +
-           app.text("end") + formatLocal(getEnd(), " %A, %B %d, %Y    %H:%M");
+    return support::text("start") + formatLocal(getStart(), " %A, %B %d, %Y    %H:%M\r\n") +
+           support::text("end") + formatLocal(getEnd(), " %A, %B %d, %Y    %H:%M");
 }
 
 }  // namespace schedule

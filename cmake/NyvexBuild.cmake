@@ -33,3 +33,14 @@ function(add_nyvex_test name)
     set_tests_properties(${name} PROPERTIES ${T_PROPERTIES})
   endif()
 endfunction()
+
+# nyvex_library_exports(TARGET MAP): the one export style of the station's shared libraries. Only
+# the functions the version script MAP names leave the library (not even the standard library's
+# template instances of the static parts it links), and no symbol is left undefined for dlopen to
+# discover later.
+function(nyvex_library_exports target map)
+  set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden
+                                             VISIBILITY_INLINES_HIDDEN ON LINK_DEPENDS ${map})
+  target_link_options(${target} PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined
+                      -Wl,--version-script=${map})
+endfunction()

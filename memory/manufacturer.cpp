@@ -104,10 +104,7 @@ CManufacturer::~CManufacturer() {
 }
 
 void CManufacturer::close() {
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
+    file.close();
     indexed = false;
     startMarkerOffsets.clear();
     std::lock_guard<std::mutex> guard(cacheLock);
@@ -116,8 +113,8 @@ void CManufacturer::close() {
 
 void CManufacturer::open(const std::string& path) {
     close();
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    file = platform::FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.isOpen()) {
         return;
     }
     try {
@@ -133,7 +130,7 @@ std::size_t CManufacturer::readAt(std::uint64_t offset, char* buffer, std::size_
     std::size_t done = 0;
     while (done < size) {
         const ssize_t n =
-            ::pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
+            ::pread(file.get(), buffer + done, size - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -245,7 +242,7 @@ std::string CManufacturer::nameOf(std::uint32_t oui) {
             return platform::toUtf8(cutName(cached->second));
         }
     }
-    if (fd < 0) {
+    if (!file.isOpen()) {
         return unreadable;
     }
     std::u16string name;

@@ -19,6 +19,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/filedescriptor.h"
+
 class CManufacturer {
   public:
     static constexpr std::uint64_t chunkSize = 9000;
@@ -35,7 +37,7 @@ class CManufacturer {
     // Opens the data file for reading. Never throws: on failure the table stays closed and
     // every lookup gives "?".
     void open(const std::string& path);
-    bool isOpen() const { return fd >= 0; }
+    bool isOpen() const { return file.isOpen(); }
 
     // The name of `oui` cut to its first 18 UTF-16 code units; the empty name when the file
     // has no record for it, "?" when the file cannot be read, "memex" when memory runs out.
@@ -54,7 +56,7 @@ class CManufacturer {
     bool searchWindow(std::uint64_t position, const std::u16string& startMarker,
                       const std::u16string& endMarker, std::u16string& name, bool& atEnd);
 
-    int fd = -1;
+    platform::FileDescriptor file;
     bool indexed = false;
     std::unordered_map<std::uint32_t, std::vector<std::uint64_t>> startMarkerOffsets;
     std::mutex cacheLock;

@@ -1,14 +1,15 @@
 #include "nameblocker.h"
 
-#include "app/nyvexapp.h"
+#include "config/configstore.h"
 #include "platform/text.h"
+#include "support/logentry.h"
 
 CNameBlocker::CNameBlocker() {
     setListName("nameblocks");
-    blockCount = theApp().configCopy().getInt("numblocks", false);
+    blockCount = config::configCopy().getInt("numblocks", false);
     if (blockCount > maxBlockCount) {
-        theApp().logError("numblocks " + std::to_string(blockCount) + " too large, list ignored",
-                          typeTag(this));
+        support::logError("numblocks " + std::to_string(blockCount) + " too large, list ignored",
+                          support::typeTag(this));
         blockCount = 0;
     }
     for (std::int32_t n = 1; n <= blockCount; ++n) {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/serializer.h"
+#include "config/iniserializer.h"
 
 class CNameBlocker : public CList2IniSerializer {
   public:

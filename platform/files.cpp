@@ -1,6 +1,7 @@
 #include "files.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "filedescriptor.h"
 #include "system.h"
 
 namespace platform {
@@ -44,11 +46,16 @@ std::optional<std::string> readFile(const std::string& path) {
     return content.str();
 }
 
-bool writeAll(int fd, const void* data, std::size_t size) {
+namespace {
+
+// The one loop behind writeAll and sendAll: `step` writes some of the bytes left and says how
+// many, or fails.
+template <typename Step>
+bool writeInSteps(const void* data, std::size_t size, Step step) {
     const auto* bytes = static_cast<const char*>(data);
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::write(fd, bytes + done, size - done);
+        const ssize_t n = step(bytes + done, size - done);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -58,6 +65,19 @@ bool writeAll(int fd, const void* data, std::size_t size) {
         done += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+}  // namespace
+
+bool writeAll(int fd, const void* data, std::size_t size) {
+    return writeInSteps(
+        data, size, [fd](const char* from, std::size_t count) { return ::write(fd, from, count); });
+}
+
+bool sendAll(int socket, const void* data, std::size_t size) {
+    return writeInSteps(data, size, [socket](const char* from, std::size_t count) {
+        return ::send(socket, from, count, MSG_NOSIGNAL);
+    });
 }
 
 namespace {
@@ -72,16 +92,17 @@ bool fail(std::string* error, const std::string& what, int code) {
 
 bool replaceFileAtomically(const std::string& path, const std::string& bytes, std::string* error) {
     std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
+    FileDescriptor file(::mkstemp(temp.data()));
+    if (!file.isOpen()) {
         return fail(error, "cannot create a temporary file beside " + path, errno);
     }
     struct stat old {};
     const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    ::fchmod(fd, mode);
-    const bool written = writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    ::fchmod(file.get(), mode);
+    const bool written =
+        writeAll(file.get(), bytes.data(), bytes.size()) && ::fsync(file.get()) == 0;
     const int writeError = errno;
-    if (::close(fd) != 0 || !written) {
+    if (!file.close() || !written) {
         ::unlink(temp.c_str());
         return fail(error, "cannot write " + temp, written ? errno : writeError);
     }

@@ -16,6 +16,8 @@ std::optional<std::string> readFile(const std::string& path);
 
 // Writes all of `size` bytes to `fd`, continuing after partial writes and interruptions.
 bool writeAll(int fd, const void* data, std::size_t size);
+// The same for a socket, without the SIGPIPE of a peer that has gone.
+bool sendAll(int socket, const void* data, std::size_t size);
 
 // Replaces `path` with `bytes` through a temporary file in the same folder that is flushed to
 // disk and renamed over the target: readers see the old or the new file, never a part of it.

@@ -18,21 +18,17 @@ SingleInstanceLock::SingleInstanceLock(std::string folder) {
     lockPath = folder + "/orvanheim.lock";
 }
 
-SingleInstanceLock::~SingleInstanceLock() {
-    if (fd >= 0) {
-        ::close(fd);
-    }
-}
+SingleInstanceLock::~SingleInstanceLock() = default;
 
 bool SingleInstanceLock::acquire(int waitMs) {
-    if (fd < 0) {
-        fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (!lockFile.isOpen()) {
+        lockFile = FileDescriptor(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
     }
-    if (fd < 0) {
+    if (!lockFile.isOpen()) {
         return false;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    while (::flock(lockFile.get(), LOCK_EX | LOCK_NB) != 0) {
         if (std::chrono::steady_clock::now() >= deadline) {
             return false;
         }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/filedescriptor.h"
+
 namespace platform {
 
 class SingleInstanceLock {
@@ -20,7 +22,7 @@ class SingleInstanceLock {
 
   private:
     std::string lockPath;
-    int fd = -1;
+    FileDescriptor lockFile;
 };
 
 }  // namespace platform

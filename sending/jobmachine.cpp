@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "app/nyvexapp.h"
 #include "campaigns/campaignexception.h"
-#include "sending/btsender.h"
+#include "sending/sender.h"
+#include "support/logentry.h"
 
 namespace btsend {
 
@@ -36,10 +36,10 @@ void CJobMachine::run() {
             pause(pauseAfter(sender.queueSighting(std::move(device))));
         }
     } catch (const campag::CCampaignException&) {
-        theApp().logError("job mach campaign", typeTag(this));
+        support::logError("job mach campaign", support::typeTag(this));
         stop();
     } catch (...) {
-        theApp().logError("job machine elip", typeTag(this));
+        support::logError("job machine elip", support::typeTag(this));
         stop();
     }
 }

@@ -5,8 +5,8 @@
 
 #include <chrono>
 
-#include "discovery/arrsyncmgr.h"
-#include "discovery/bluesync.h"
+#include "discovery/sightingqueue.h"
+#include "worker/workerbase.h"
 
 namespace btsend {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "discovery/btadwcounter.h"
+#include "discovery/sighting.h"
 
 namespace campag {
 class CCampaign;

@@ -17,7 +17,7 @@ class CErrLog1 : public CFLogBase {
     static constexpr std::uint64_t rollOverSize = 960000;
 
     // Appends one seven-line entry and applies the roll-over rule; returns the entry text.
-    // The caller serialises writers (the application's log lock).
+    // The caller serialises writers (support::logError).
     static std::string write(const std::string& message, const std::string& sourceType,
                              const std::string& extra);
 

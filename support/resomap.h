@@ -6,14 +6,12 @@
 #include <stdexcept>
 #include <string>
 
-class CResoException {
-  public:
-    explicit CResoException(std::string message) : message(std::move(message)) {}
-    virtual ~CResoException() = default;
-    const std::string& text() const { return message; }
+#include "support/messageexception.h"
 
-  private:
-    std::string message;
+// The text file could not be read or parsed.
+class CResoException : public CMessageException {
+  public:
+    using CMessageException::CMessageException;
 };
 
 class CResoMap;

@@ -7,7 +7,7 @@
 #include <ctime>
 
 #include "app/station/stationtick.h"
-#include "memory/backoffice.h"
+#include "backoffice/backoffice.h"
 #include "support/errlog.h"
 
 namespace {

@@ -5,21 +5,22 @@
 #include <new>
 #include <system_error>
 
-#include "app/serializer.h"
 #include "app/station/threadcenter.h"
+#include "backoffice/backoffice.h"
 #include "campaigns/campaignexception.h"
 #include "campaigns/campaignmgr.h"
-#include "memory/backoffice.h"
+#include "config/configexceptions.h"
 #include "memory/manufacturer.h"
 #include "platform/instance.h"
 #include "platform/system.h"
 #include "support/exceptions.h"
+#include "support/logentry.h"
 
 namespace {
 
 // Start-up reports under the application's own name.
 void logStartup(const std::string& text) {
-    theApp().logError(text, typeTag(&theApp()));
+    theApp().logError(text, support::typeTag(&theApp()));
 }
 
 // The texts are loaded only later in start-up, so the refusal reads the text file itself; the
@@ -63,24 +64,24 @@ bool buildAndRun(CNyvexApp& app, CStationUi& ui) {
         ui.startupFailed("configuration incomplete");
         return false;
     }
-    app.setCampaigns(new campag::CCampaignMgr());
+    app.setCampaigns(std::make_unique<campag::CCampaignMgr>());
     app.campaigns()->loadAll();
 
-    app.setBackOffice(new backo::CBackOffice());
+    app.setBackOffice(std::make_unique<backo::CBackOffice>());
     setUpBackOffice(app);
     app.backOffice()->rememberedCount();
 
-    auto* center = new CThreadCenter();
-    app.setThreadCenter(center);
-    center->front()->createScanner();
-    app.backOffice()->setQueues(&center->front()->sightings(), &center->newDevices());
-    senderReady(*center);
+    app.setThreadCenter(std::make_unique<CThreadCenter>());
+    CThreadCenter& center = *app.threadCenter();
+    center.front()->createScanner();
+    app.backOffice()->setQueues(&center.front()->sightings(), &center.newDevices());
+    senderReady(center);
     const std::string path = app.config()->getString("path", true);
 
-    app.setManufacturers(new CManufacturer());
+    app.setManufacturers(std::make_unique<CManufacturer>());
     app.manufacturers()->open(path + app.config()->getString("manufac", true));
 
-    center->startAll();
+    center.startAll();
     while (ui.runMainWindow() == 1) {
     }
     return true;
@@ -97,14 +98,10 @@ void shutDown(CNyvexApp& app, std::unique_ptr<platform::SingleInstanceLock>& ins
         office->save();
     }
     app.setConfig(nullptr);
-    delete app.campaigns();
     app.setCampaigns(nullptr);
-    delete app.manufacturers();
     app.setManufacturers(nullptr);
     instanceLock.reset();
-    delete app.backOffice();
     app.setBackOffice(nullptr);
-    delete app.threadCenter();
     app.setThreadCenter(nullptr);
 }
 

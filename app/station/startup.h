@@ -5,7 +5,7 @@
 #include <exception>
 #include <string>
 
-#include "app/nyvexapp.h"
+#include "app/station/nyvexapp.h"
 
 // What start-up needs from the front end (the Qt window or the headless console).
 class CStationUi : public CUserNotice {

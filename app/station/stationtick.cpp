@@ -1,8 +1,8 @@
 #include "stationtick.h"
 
-#include "app/nyvexapp.h"
+#include "app/station/nyvexapp.h"
 #include "app/station/threadcenter.h"
-#include "memory/backoffice.h"
+#include "backoffice/backoffice.h"
 
 void CStationTick::tick() {
     CThreadCenter* center = theApp().threadCenter();

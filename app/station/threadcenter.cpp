@@ -1,8 +1,8 @@
 #include "threadcenter.h"
 
-#include "app/nyvexapp.h"
+#include "app/station/nyvexapp.h"
+#include "backoffice/backoffice.h"
 #include "campaigns/campaignmgr.h"
-#include "memory/backoffice.h"
 
 int CThreadState::applySwitches() {
     runScanner(scanOn);
@@ -14,10 +14,20 @@ int CThreadState::applySwitches() {
 
 CThreadCenter::CThreadCenter(const std::string& radioLibrary, const std::string& pushLibrary)
     : frontPart(std::make_unique<blto::CBtoh>(newDeviceQueue, radioLibrary)),
-      senderPart(
-          std::make_unique<btsend::CBtSender>(frontPart->radioLock(), newDeviceQueue, pushLibrary)),
+      senderPart(std::make_unique<btsend::CBtSender>(
+          frontPart->radioLock(), newDeviceQueue, [] { return theApp().campaigns(); },
+          pushLibrary)),
       jobMachinePart(std::make_unique<btsend::CJobMachine>(newDeviceQueue, *senderPart)) {
     radioPresent = true;
+    // The workers reach the application's parts as they are at the moment they need them:
+    // start-up creates the manufacturer table after the thread center, and shutdown deletes the
+    // campaigns and the back office before it.
+    frontPart->setManufacturers([] { return theApp().manufacturers(); });
+    senderPart->setServedRecorder([](const blto::CBtAdWCounter& device) {
+        if (backo::CBackOffice* office = theApp().backOffice()) {
+            office->markServed(device);
+        }
+    });
 }
 
 CThreadCenter::~CThreadCenter() {

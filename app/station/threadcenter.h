@@ -7,10 +7,10 @@
 #include <memory>
 #include <string>
 
-#include "discovery/arrsyncmgr.h"
-#include "discovery/btoh.h"
-#include "sending/btsender.h"
+#include "discovery/discoveryfront.h"
+#include "discovery/sightingqueue.h"
 #include "sending/jobmachine.h"
+#include "sending/sender.h"
 
 class CAbstractState {
   public:
@@ -34,6 +34,9 @@ class CThreadState : public CAbstractState {
     bool backOfficeOn = true;
     bool jobMachineOn = true;
     bool senderOn = true;
+    // What applySwitches() reports. Starting and stopping workers cannot fail here (a worker
+    // that cannot start simply does not run), so it stays 0; it is kept as the answer the
+    // switches have always given.
     int result = 0;
 };
 
@@ -41,6 +44,8 @@ class CThreadState : public CAbstractState {
 class CStateImpact : public CThreadState {
   protected:
     bool radioPresent = true;
+    // The outcome of apply()'s last campaign check. apply() decides on it at once; nothing
+    // reads it later, it records the state the workers were last set for.
     bool campaignActive = false;
     // apply() re-runs the switches only through the campaign check, so that pausing around the
     // tool dialogs and campaign periods that start or end take effect.

@@ -4,8 +4,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/nyvexapp.h"
-#include "memory/backoffice.h"
+#include "app/station/nyvexapp.h"
+#include "backoffice/backoffice.h"
 
 CNyvexDlg::CNyvexDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Nyvex"));

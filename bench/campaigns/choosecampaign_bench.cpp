@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 
-#include "app/nyvexapp.h"
 #include "campaigns/campaignmgr.h"
 #include "campaigns/weekdayperiod.h"
 #include "platform/clock.h"
@@ -19,7 +18,7 @@ namespace {
 void fillStation(campag::CCampaignMgr& manager, int count) {
     for (int i = 0; i < count; ++i) {
         const std::string name = "campaign" + std::to_string(i);
-        auto campaign = std::make_unique<campag::CCampaign>();
+        auto campaign = std::make_unique<campag::CCampaign>(&manager);
         campaign->setScheduleType(schedule::weekdays);
         campaign->setValue4Key("campaname", name);
         campaign->setValue4Key("sendfilename", name);
@@ -41,12 +40,10 @@ void chooseCampaign(benchmark::State& state) {
     const platform::ScopedClock useClock(clock);
     testing_support::StationFolder station;
     campag::CCampaignMgr manager;
-    theApp().setCampaigns(&manager);
     fillStation(manager, static_cast<int>(state.range(0)));
     for (auto _ : state) {
         benchmark::DoNotOptimize(manager.chooseCampaign());
     }
-    theApp().setCampaigns(nullptr);
 }
 
 }  // namespace

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "memory/btadmemory.h"
-#include "memory/btadwrapper.h"
 #include "memory/manufacturer.h"
+#include "memory/recordtexts.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 

@@ -105,9 +105,9 @@ class StationBench {
             return 1;
         }
         auto nyvex = e2e::startStation(paths, station.path(), world(), runtime(), "station");
-        const bool ready = e2e::waitUntil(seconds(20), [&] {
-            return nyvex->output().find("running headless") != std::string::npos;
-        });
+        const bool ready = testing_support::waitUntil(
+            [&] { return nyvex->output().find("running headless") != std::string::npos; },
+            seconds(20), e2e::pollFiles);
         if (!ready) {
             std::fprintf(stderr, "the station did not start:\n%s", nyvex->errors().c_str());
             return 1;
@@ -133,7 +133,7 @@ class StationBench {
 
     // Brings phones into range one by one and notes when each file is stored, until every phone
     // was served or missed.
-    void runArrivals(e2e::ChildProcess& phonesim) {
+    void runArrivals(testing_support::ChildProcess& phonesim) {
         std::size_t arrivals = 0;
         auto nextArrival = Clock::now();
         while (!allSettled()) {
@@ -228,7 +228,7 @@ class StationBench {
 
     // With no phone in range, the station's own CPU time over the idle period as a share of
     // one core.
-    void measureIdle(e2e::ChildProcess& nyvex) {
+    void measureIdle(testing_support::ChildProcess& nyvex) {
         std::this_thread::sleep_for(seconds(5));  // pushes and inquiries under way end first
         const auto before = cpuTicks(nyvex.pid());
         const auto start = Clock::now();

@@ -1,16 +1,16 @@
 // The C boundary of the library. Nothing may escape it: every export catches everything and
 // answers with its neutral value.
 
-#define OBEXA_EXPORT extern "C" __attribute__((visibility("default")))
-
 #include <chrono>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 
 #include "boundedtext.h"
 #include "btsender.h"
-#include "obexa.h"
+#include "libs/common/guardedexport.h"
+#include "libs/include/obexa.h"
 #include "platform/timedmutex.h"
 
 namespace obexa {
@@ -81,44 +81,38 @@ std::int32_t runPush(CBTSender& sender, const PushArguments& arguments) {
 }  // namespace obexa
 
 using namespace obexa;
+using nyvexlib::guarded;
 
-OBEXA_EXPORT std::int32_t getFileStatus1(std::uint32_t addressLow, std::uint32_t addressHigh,
+NYVEX_EXPORT std::int32_t getFileStatus1(std::uint32_t addressLow, std::uint32_t addressHigh,
                                          const char* type, const char16_t* name,
                                          const char16_t* path) {
-    try {
+    return guarded(0, [&] {
         currentPush.reset();
         currentTransport = makeTransport();
         currentPush = std::make_unique<CBTSender>(*currentTransport, addressLow, addressHigh);
         return runPush(*currentPush, {addressLow, addressHigh, type, name, path});
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
-OBEXA_EXPORT std::int32_t getFileStatusM(std::uint32_t addressLow, std::uint32_t addressHigh,
+NYVEX_EXPORT std::int32_t getFileStatusM(std::uint32_t addressLow, std::uint32_t addressHigh,
                                          const char* type, const char16_t* name,
                                          const char16_t* path) {
-    try {
+    return guarded(0, [&] {
         const auto transport = makeTransport();
         CBTSender sender(*transport, addressLow, addressHigh);
         const std::int32_t count = runPush(sender, {addressLow, addressHigh, type, name, path});
         // An object that was refused or never opened delivered nothing.
         return count > 0 && sender.lastAnsweredPacket() == count ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
-OBEXA_EXPORT std::int32_t getFileStatus2() {
-    try {
-        return currentPush ? currentPush->status() : status::none;
-    } catch (...) {
-        return status::none;
-    }
+NYVEX_EXPORT std::int32_t getFileStatus2() {
+    return guarded<std::int32_t>(status::none,
+                                 [] { return currentPush ? currentPush->status() : status::none; });
 }
 
-OBEXA_EXPORT std::int32_t getFileStatusE() {
-    try {
+NYVEX_EXPORT std::int32_t getFileStatusE() {
+    return guarded(0, [] {
         if (!currentPush) {
             return 0;
         }
@@ -126,26 +120,25 @@ OBEXA_EXPORT std::int32_t getFileStatusE() {
         currentPush.reset();
         currentTransport.reset();
         return answered;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
-OBEXA_EXPORT std::int32_t startLogging(const char16_t* folder) {
-    try {
+NYVEX_EXPORT std::int32_t startLogging(const char16_t* folder) {
+    return guarded(1, [&] {
         if (folder == nullptr) {
             return 1;
         }
         return dllSettings().start(folder) ? 0 : 1;
-    } catch (...) {
-        return 1;
-    }
+    });
 }
 
-OBEXA_EXPORT void stopLogging() {
-    try {
-        dllSettings().stop();
-    } catch (...) {
-        return;
-    }
+NYVEX_EXPORT void stopLogging() {
+    guarded([] { dllSettings().stop(); });
 }
+
+static_assert(std::is_same_v<decltype(&getFileStatus1), ObexaPushFunction>);
+static_assert(std::is_same_v<decltype(&getFileStatusM), ObexaPushFunction>);
+static_assert(std::is_same_v<decltype(&getFileStatus2), ObexaStatusFunction>);
+static_assert(std::is_same_v<decltype(&getFileStatusE), ObexaStatusFunction>);
+static_assert(std::is_same_v<decltype(&startLogging), ObexaStartLoggingFunction>);
+static_assert(std::is_same_v<decltype(&stopLogging), ObexaStopLoggingFunction>);

@@ -7,11 +7,11 @@
 #include <array>
 #include <memory>
 
-#include "dllcomponent.h"
+#include "libs/common/dllcomponent.h"
 #include "libs/include/btrecords.h"
+#include "libs/include/radiox.h"
 #include "platform/timedmutex.h"
 #include "radiobackend.h"
-#include "radiox.h"
 
 class CBTRadio : public CDllComponent {
   public:

@@ -1,9 +1,13 @@
 // The C functions found by name. Each one works on the library's one SDP object and lets no
 // exception out.
 
+#include <type_traits>
+
+#include "libs/common/guardedexport.h"
+#include "libs/include/sdpora.h"
 #include "sdp1.h"
 
-#define SDPORA_EXPORT extern "C" __attribute__((visibility("default")))
+using nyvexlib::guarded;
 
 namespace {
 
@@ -12,26 +16,18 @@ CSdp1 theSdp;
 
 }  // namespace
 
-SDPORA_EXPORT int getOppPort1(unsigned addressLow, unsigned addressHigh) {
-    try {
-        return theSdp.getOppPort1(addressLow, addressHigh);
-    } catch (...) {
-        return 0;
-    }
+NYVEX_EXPORT int getOppPort1(unsigned addressLow, unsigned addressHigh) {
+    return guarded(0, [&] { return theSdp.getOppPort1(addressLow, addressHigh); });
 }
 
-SDPORA_EXPORT int startLogging(const char16_t* path) {
-    try {
-        return theSdp.startLogging(path);
-    } catch (...) {
-        return 0;
-    }
+NYVEX_EXPORT int startLogging(const char16_t* path) {
+    return guarded(0, [&] { return theSdp.startLogging(path); });
 }
 
-SDPORA_EXPORT void stopLogging() {
-    try {
-        theSdp.stopLogging();
-    } catch (...) {
-        return;
-    }
+NYVEX_EXPORT void stopLogging() {
+    guarded([] { theSdp.stopLogging(); });
 }
+
+static_assert(std::is_same_v<decltype(getOppPort1), sdpora::GetOppPort1Function>);
+static_assert(std::is_same_v<decltype(startLogging), sdpora::StartLoggingFunction>);
+static_assert(std::is_same_v<decltype(stopLogging), sdpora::StopLoggingFunction>);

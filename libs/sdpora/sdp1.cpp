@@ -6,6 +6,7 @@
 
 #include "attributenames.h"
 #include "libs/simworld/simworld.h"
+#include "platform/btaddress.h"
 #include "platform/system.h"
 
 namespace {
@@ -53,7 +54,7 @@ int CSdp1::getOppPort1(std::uint32_t addressLow, std::uint32_t addressHigh) {
 }
 
 void CSdp1::lookup(sdpora::SdpBackend& backend, std::uint64_t address, Walk& walk) {
-    trace("bt address: %s\n", simworld::addressText(address).c_str());
+    trace("bt address: %s\n", platform::btaddress::withColons(address).c_str());
     const sdpora::ServiceSearch search = backend.searchRfcommRecords(address);
     if (search.error != 0) {
         trace("WSALookupServiceBegin %s\n", platform::systemErrorText(search.error).c_str());

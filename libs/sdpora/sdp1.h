@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "libs/radiox/dllcomponent.h"
+#include "libs/common/dllcomponent.h"
 #include "sdpbackend.h"
 
 class CSdp1 : public CDllComponent {

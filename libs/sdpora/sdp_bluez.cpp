@@ -11,19 +11,13 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/btaddress_bluez.h"
+#include "platform/filedescriptor.h"
 #include "sdpbackend.h"
 
 namespace sdpora {
 
 namespace {
-
-bdaddr_t bluezAddress(std::uint64_t address) {
-    bdaddr_t result{};
-    for (int i = 0; i < 6; ++i) {
-        result.b[i] = static_cast<std::uint8_t>(address >> (8 * i));
-    }
-    return result;
-}
 
 // The records of a search response as streams; frees the response.
 std::vector<Bytes> takeRecords(sdp_list_t* response) {
@@ -43,20 +37,16 @@ std::vector<Bytes> takeRecords(sdp_list_t* response) {
 
 class BluezSdp : public SdpBackend {
   public:
-    ~BluezSdp() override {
-        if (rfcommSocket >= 0) {
-            ::close(rfcommSocket);
-        }
-    }
-
     int open() override {
-        rfcommSocket = ::socket(AF_BLUETOOTH, SOCK_STREAM | SOCK_CLOEXEC, BTPROTO_RFCOMM);
-        return rfcommSocket < 0 ? errno : 0;
+        const int fd = ::socket(AF_BLUETOOTH, SOCK_STREAM | SOCK_CLOEXEC, BTPROTO_RFCOMM);
+        const int error = errno;
+        rfcommSocket = platform::FileDescriptor(fd);
+        return fd < 0 ? error : 0;
     }
 
     ServiceSearch searchRfcommRecords(std::uint64_t address) override {
         const bdaddr_t any{};
-        const bdaddr_t device = bluezAddress(address);
+        const bdaddr_t device = platform::btaddress::toBluez(address);
         sdp_session_t* session = ::sdp_connect(&any, &device, SDP_RETRY_IF_BUSY);
         if (session == nullptr) {
             return {errno, {}};
@@ -80,7 +70,7 @@ class BluezSdp : public SdpBackend {
     }
 
   private:
-    int rfcommSocket = -1;
+    platform::FileDescriptor rfcommSocket;
 };
 
 }  // namespace

@@ -32,7 +32,7 @@ class CampaignTest : public testing_station::StationTest {
   protected:
     // A campaign owned by the manager, as the campaign dialog leaves it.
     CCampaign& addCampaign(const std::string& name) {
-        auto campaign = std::make_unique<CCampaign>();
+        auto campaign = std::make_unique<CCampaign>(&manager);
         campaign->setValue4Key("campaname", name);
         CCampaign& added = *campaign;
         EXPECT_TRUE(manager.addCampaign(std::move(campaign)));
@@ -64,7 +64,7 @@ TEST_F(CampaignTest, FirstCampaignIsTheAlwaysCampaignLaterOnesGetTheLowestFreePr
     CCampaign& second = addCampaign("second");
     EXPECT_EQ(second.getSchedule()->getType(), schedule::weekdays);
     EXPECT_EQ(second.getPrio(), 1);
-    EXPECT_EQ(CCampaign().getPrio(), 2);
+    EXPECT_EQ(CCampaign(&manager).getPrio(), 2);
 }
 
 TEST_F(CampaignTest, PriorityRules) {
@@ -146,7 +146,7 @@ TEST_F(CampaignTest, NameCheck) {
         {"a/b/c", false},
         {"", false},
     };
-    CCampaign campaign;
+    CCampaign campaign(&manager);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         campaign.setValue4Key("campaname", c.name);
@@ -168,7 +168,7 @@ TEST_F(CampaignTest, MediaPathResolution) {
         {"elsewhere.jpg", dataFolder() + "elsewhere.jpg"},
         {"/no/such/folder/x.jpg", "/no/such/folder/x.jpg"},
     };
-    CCampaign campaign;
+    CCampaign campaign(&manager);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.media);
         campaign.setValue4Key("mediafile", c.media);
@@ -193,7 +193,7 @@ TEST_F(CampaignTest, ExtensionSendNameAndContentType) {
         {"spaced. ", std::nullopt, "application/octet-stream"},
         {"ab", std::nullopt, "application/octet-stream"},
     };
-    CCampaign campaign;
+    CCampaign campaign(&manager);
     campaign.setValue4Key("sendfilename", "offer");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.media);
@@ -209,7 +209,7 @@ TEST_F(CampaignTest, ExtensionSendNameAndContentType) {
 }
 
 TEST_F(CampaignTest, SendableOnlyWithMediaFileAndValidNames) {
-    CCampaign campaign;
+    CCampaign campaign(&manager);
     campaign.setValue4Key("campaname", "spring");
     makeSendable(campaign);
     EXPECT_TRUE(campaign.isSendable());
@@ -229,7 +229,7 @@ TEST_F(CampaignTest, SendableOnlyWithMediaFileAndValidNames) {
     std::ofstream("noext") << "x";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        CCampaign broken;
+        CCampaign broken(&manager);
         broken.setValue4Key("campaname", "spring");
         makeSendable(broken);
         broken.setValue4Key(c.key, c.value);
@@ -238,7 +238,7 @@ TEST_F(CampaignTest, SendableOnlyWithMediaFileAndValidNames) {
 }
 
 TEST_F(CampaignTest, MediaFileInTheDataFolderIsFoundFromAnotherDirectory) {
-    CCampaign campaign;
+    CCampaign campaign(&manager);
     campaign.setValue4Key("campaname", "spring");
     makeSendable(campaign);
     testing_support::TempFolder elsewhere;
@@ -251,7 +251,7 @@ TEST_F(CampaignTest, MediaFileInTheDataFolderIsFoundFromAnotherDirectory) {
 // A file whose extension is only a dot and blanks exists, but it has no send name: such a
 // campaign is not sendable, so the sender never meets the exception.
 TEST_F(CampaignTest, MediaFileWithBlankExtensionIsNotSendable) {
-    CCampaign campaign;
+    CCampaign campaign(&manager);
     campaign.setValue4Key("campaname", "spring");
     makeSendable(campaign, "clip. ");
     EXPECT_FALSE(campaign.isSendable());
@@ -266,7 +266,7 @@ TEST_F(CampaignTest, SaveLoadAndErase) {
     saved.save(4);
     EXPECT_EQ(saved.getIndex(), 4);
 
-    CCampaign loaded;
+    CCampaign loaded(&manager);
     ASSERT_TRUE(loaded.load(4));
     EXPECT_EQ(loaded.getValue4Key("campaname"), "spring");
     EXPECT_EQ(loaded.getValue4Key("sendfilename"), "offer");
@@ -278,7 +278,7 @@ TEST_F(CampaignTest, SaveLoadAndErase) {
     loaded.erase(0);
     EXPECT_EQ(loaded.getSchedule()->getNumPeriods(), 0);
     EXPECT_TRUE(platform::profile::keys(listFile(), "campaign4").empty());
-    EXPECT_FALSE(CCampaign().load(4));
+    EXPECT_FALSE(CCampaign(&manager).load(4));
 }
 
 }  // namespace

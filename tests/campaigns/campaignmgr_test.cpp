@@ -28,7 +28,7 @@ class CampaignMgrTest : public testing_station::StationTest {
   protected:
     // A sendable campaign owned by the manager; its media file is made in the data folder.
     CCampaign& add(const std::string& name, CCampaignMgr& into) {
-        auto campaign = std::make_unique<CCampaign>();
+        auto campaign = std::make_unique<CCampaign>(&into);
         campaign->setValue4Key("campaname", name);
         campaign->setValue4Key("sendfilename", name);
         campaign->setValue4Key("mediafile", name + ".jpg");
@@ -109,7 +109,7 @@ TEST_F(CampaignMgrTest, EnumerationGoesByBucketThenNewestFirst) {
                                                "alpha", "summer", "spring"};
     EXPECT_EQ(enumeration(), expected);
     EXPECT_EQ(manager.getNext(), nullptr);
-    auto duplicate = std::make_unique<CCampaign>();
+    auto duplicate = std::make_unique<CCampaign>(&manager);
     duplicate->setValue4Key("campaname", "beta");
     EXPECT_FALSE(manager.addCampaign(std::move(duplicate)));
     EXPECT_NE(duplicate, nullptr) << "the caller keeps a refused campaign";
@@ -187,7 +187,7 @@ TEST_F(CampaignMgrTest, LowestFreePriority) {
 
     CCampaignMgr full;
     for (int prio = 1; prio <= 999; ++prio) {
-        auto campaign = std::make_unique<CCampaign>();
+        auto campaign = std::make_unique<CCampaign>(&full);
         campaign->getSchedule()->setType(schedule::weekdays);
         campaign->setPrio(prio);
         campaign->setValue4Key("campaname", "c" + std::to_string(prio));
@@ -252,7 +252,7 @@ TEST_F(CampaignMgrTest, RemovingOneOfThreeLeavesTwoCompleteSections) {
 
     manager.removeCampaign(&once);
     manager.removeCampaign(nullptr);
-    CCampaign stranger;
+    CCampaign stranger(&manager);
     manager.removeCampaign(&stranger);
 
     EXPECT_EQ(platform::profile::sections(listFile()),
@@ -261,7 +261,6 @@ TEST_F(CampaignMgrTest, RemovingOneOfThreeLeavesTwoCompleteSections) {
     EXPECT_EQ(keysOf("campaign2").size(), 6u) << "fallback, bucket 14";
 
     CCampaignMgr restarted;
-    theApp().setCampaigns(&restarted);
     restarted.loadAll();
     ASSERT_EQ(restarted.getCount(), 2);
     std::map<std::string, CCampaign*> byName;
@@ -274,7 +273,6 @@ TEST_F(CampaignMgrTest, RemovingOneOfThreeLeavesTwoCompleteSections) {
     EXPECT_EQ(byName["weekly"]->getPrio(), 3);
     EXPECT_EQ(byName["weekly"]->getSchedule()->getDescription(), weeklyDescription);
     EXPECT_EQ(byName["weekly"]->getValue4Key("mediafile"), "weekly.jpg");
-    theApp().setCampaigns(&manager);
 }
 
 TEST_F(CampaignMgrTest, SavingAgainRemovesKeysOfDroppedPeriods) {

@@ -1,6 +1,6 @@
 #pragma once
 // A station in a fresh temporary folder: settings file, configuration, operator texts, the
-// campaign manager registered with the application, a manual clock and a chosen time zone.
+// campaign manager, a manual clock and a chosen time zone.
 
 #include <gtest/gtest.h>
 #include <cstdint>
@@ -8,9 +8,9 @@
 #include <ctime>
 #include <string>
 
-#include "app/nyvexapp.h"
 #include "campaigns/campaignmgr.h"
 #include "platform/clock.h"
+#include "support/texts.h"
 #include "tests/common/tempfolder.h"
 
 namespace testing_station {
@@ -64,14 +64,11 @@ class StationTest : public ::testing::Test {
   protected:
     void SetUp() override {
         station.write("resource.xml", resourceXml());
-        theApp().texts().load(station.file("resource.xml"));
-        theApp().setCampaigns(&manager);
+        support::texts().load(station.file("resource.xml"));
     }
 
-    void TearDown() override { theApp().setCampaigns(nullptr); }
-
     // The data folder ("path" of the settings), ending in '/'.
-    std::string dataFolder() const { return theApp().configCopy().getString("path", false); }
+    std::string dataFolder() const { return config::configCopy().getString("path", false); }
     std::string listFile() const { return station.file("tolvik.ini"); }
 
     void setNow(std::int64_t seconds) {

@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/filedescriptor.h"
+
 namespace testing_support {
 
 // A loopback port held while it lives: bound with SO_REUSEADDR but not listening, so nobody else
@@ -13,27 +15,26 @@ namespace testing_support {
 class ReservedPort {
   public:
     ReservedPort() {
-        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        portSocket = platform::FileDescriptor(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
         const int on = 1;
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        ::setsockopt(portSocket.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::bind(portSocket.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
         socklen_t length = sizeof address;
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        ::getsockname(portSocket.get(), reinterpret_cast<sockaddr*>(&address), &length);
         number = ntohs(address.sin_port);
     }
-    ~ReservedPort() { ::close(fd); }
     ReservedPort(const ReservedPort&) = delete;
     ReservedPort& operator=(const ReservedPort&) = delete;
 
     int port() const { return number; }
     // Makes the port busy, as another program listening on it would.
-    void occupy() { ::listen(fd, 1); }
+    void occupy() { ::listen(portSocket.get(), 1); }
 
   private:
-    int fd = -1;
+    platform::FileDescriptor portSocket;
     int number = 0;
 };
 

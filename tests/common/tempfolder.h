@@ -9,8 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/init.h"
-#include "app/nyvexapp.h"
+#include "config/configstore.h"
 
 namespace testing_support {
 
@@ -52,7 +51,7 @@ class TempFolder {
 };
 
 // A temporary folder that is the current directory while it lives, holding "appTolvik.ini"
-// with the current version; `withConfig` also hands the application a configuration.
+// with the current version; `withConfig` also installs the station's configuration.
 class StationFolder : public TempFolder {
   public:
     explicit StationFolder(bool withConfig = true,
@@ -61,11 +60,11 @@ class StationFolder : public TempFolder {
         write("appTolvik.ini", settings);
         std::filesystem::current_path(path());
         if (withConfig) {
-            theApp().setConfig(std::make_unique<CInit>());
+            config::setConfig(std::make_unique<CInit>());
         }
     }
     ~StationFolder() {
-        theApp().setConfig(nullptr);
+        config::setConfig(nullptr);
         std::filesystem::current_path(previous);
     }
 

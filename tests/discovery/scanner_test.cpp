@@ -5,13 +5,14 @@
 #include <set>
 #include <string>
 
-#include "discovery/btoh.h"
+#include "config/configstore.h"
+#include "discovery/discoveryfront.h"
 #include "discovery/inquirylength.h"
 #include "libs/simworld/simworld.h"
-#include "memory/btadwrapper.h"
+#include "memory/recordtexts.h"
 #include "platform/text.h"
 #include "scannerfixture.h"
-#include "tests/app/logreader.h"
+#include "tests/common/logreader.h"
 
 using namespace std::chrono_literals;
 using namespace testing_support;
@@ -25,6 +26,7 @@ class ScannerTest : public SimulatedStation {
     // A front over the real radio library with its scanner made.
     blto::CBtoh& makeFront(const std::string& library = radioLibrary) {
         front = std::make_unique<blto::CBtoh>(newDevices, library);
+        front->setManufacturers([this] { return &makers; });
         front->createScanner();
         return *front;
     }
@@ -248,7 +250,7 @@ TEST_F(ScannerTest, AFailedInquiryIsLoggedAndKeepsWhatWasCollectedBeforeIt) {
 TEST_F(ScannerTest, AnEscapingErrorIsLoggedAndEndsTheWorker) {
     setWorld({goodPhone1});
     // Without a configuration the blocked-manufacturer list cannot be read.
-    theApp().setConfig(nullptr);
+    config::setConfig(nullptr);
     blto::CBtoh& discovery = makeFront();
     discovery.startScan();
     ASSERT_TRUE(waitUntil([&] { return scanner().inquiryCount() == 1; }));

@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "app/nyvexapp.h"
 #include "libs/simworld/simworld.h"
 #include "memory/manufacturer.h"
+#include "platform/btaddress.h"
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "sighting_fixture.h"
+#include "tests/common/sightings.h"
 #include "tests/common/tempfolder.h"
-#include "waituntil.h"
+#include "tests/common/waituntil.h"
 
 namespace testing_support {
 
@@ -34,7 +34,7 @@ inline const std::string blockedPhone2 = "00:BB:00:00:00:02";
 
 // A sighting of the device with the colon-form `address`.
 inline std::unique_ptr<blto::CBtAdWCounter> makeSightingFor(const std::string& address) {
-    return makeSighting(simworld::parseAddress(address).value_or(0));
+    return makeSighting(platform::btaddress::parse(address).value_or(0));
 }
 
 // The manufacturer file: UTF-16LE records "resource_STRING<oui>" name "resource_END<oui>".
@@ -62,7 +62,6 @@ class SimulatedStation : public ::testing::Test {
                        manufacturerFile({{0x001122, "Goodco"}, {0x00BB00, "Blockco"}}));
         makers.open(station->file("manufacturers.dat"));
         ASSERT_TRUE(makers.isOpen());
-        theApp().setManufacturers(&makers);
         worldPath = station->file("world.ini");
         setWorld({});
         // Set before any worker runs: the radio library reads it on the workers' threads.
@@ -71,7 +70,6 @@ class SimulatedStation : public ::testing::Test {
 
     void TearDown() override {
         stopWorkers();
-        theApp().setManufacturers(nullptr);
         ::unsetenv(simworld::environmentVariable);
         station.reset();
     }

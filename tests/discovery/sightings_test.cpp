@@ -4,10 +4,10 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "discovery/btadarr.h"
-#include "discovery/btadwcounter.h"
+#include "discovery/sighting.h"
+#include "discovery/sightingarray.h"
 #include "platform/clock.h"
-#include "sighting_fixture.h"
+#include "tests/common/sightings.h"
 
 using blto::CBtAdArr;
 using blto::CBtAdWCounter;

@@ -19,12 +19,15 @@
 #include <thread>
 #include <vector>
 
+#include "tests/common/childprocess.h"
 #include "tests/common/reservedport.h"
-#include "tests/e2e/childprocess.h"
+#include "tests/common/waituntil.h"
 
 namespace e2e {
 
+using testing_support::ChildProcess;
 using testing_support::ReservedPort;
+using testing_support::waitUntil;
 
 struct Phone {
     std::string address;  // colon form, as the world file and the blocked-address list write it
@@ -82,18 +85,8 @@ inline std::size_t countOf(const std::string& text, const std::string& part) {
     return seen;
 }
 
-// Polls `condition` every 100 ms until it holds or `limit` passed; the condition's last answer.
-template <typename Condition>
-bool waitUntil(std::chrono::milliseconds limit, Condition condition) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return condition();
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return true;
-}
+// File and output checks poll every 100 ms.
+constexpr std::chrono::milliseconds pollFiles{100};
 
 // The demo's always campaign: the test picture, sent as "welcome" (the phone stores it as
 // welcome.gif).
@@ -158,11 +151,12 @@ inline std::unique_ptr<ChildProcess> startStation(const StationPaths& paths,
 
 // Waits until phonesim reports that every phone listens; false when it ended or took too long.
 inline bool phonesimListening(ChildProcess& phonesim, std::size_t phones) {
-    return waitUntil(std::chrono::seconds(20),
-                     [&] {
-                         return countOf(phonesim.output(), " listening on ") >= phones ||
-                                !phonesim.running();
-                     }) &&
+    return waitUntil(
+               [&] {
+                   return countOf(phonesim.output(), " listening on ") >= phones ||
+                          !phonesim.running();
+               },
+               std::chrono::seconds(20), pollFiles) &&
            phonesim.running();
 }
 

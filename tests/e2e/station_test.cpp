@@ -145,11 +145,13 @@ TEST_F(StationEndToEnd, ServesAcceptingPhonesSkipsBlockedCountsRefusedAndRemembe
         auto station = startStation(paths, stationFolder.path(), world(), runtime(), "first");
 
         // The counters reach the status line up to 10 s after the pushes ended.
-        const bool delivered = waitUntil(seconds(90), [&] {
-            return received(inbox, accepting1()) == picture &&
-                   received(inbox, accepting2()) == picture &&
-                   anyLineHas(statusLines(station->output()), "sent 2 failed 1");
-        });
+        const bool delivered = waitUntil(
+            [&] {
+                return received(inbox, accepting1()) == picture &&
+                       received(inbox, accepting2()) == picture &&
+                       anyLineHas(statusLines(station->output()), "sent 2 failed 1");
+            },
+            seconds(90), pollFiles);
         EXPECT_TRUE(delivered) << "station:\n"
                                << station->output() << station->errors() << "phonesim:\n"
                                << phonesim->output() << "log:\n"
@@ -177,10 +179,12 @@ TEST_F(StationEndToEnd, ServesAcceptingPhonesSkipsBlockedCountsRefusedAndRemembe
 
         // Three status lines span over 20 s: time for the first passes of the scanner and the
         // back office and for any push they would start.
-        const bool watched = waitUntil(seconds(45), [&] {
-            const auto lines = statusLines(station->output());
-            return lines.size() >= 3 && anyLineHas(lines, "found 4");
-        });
+        const bool watched = waitUntil(
+            [&] {
+                const auto lines = statusLines(station->output());
+                return lines.size() >= 3 && anyLineHas(lines, "found 4");
+            },
+            seconds(45), pollFiles);
         const auto lines = statusLines(station->output());
         ASSERT_TRUE(watched) << station->output() << station->errors();
         EXPECT_NE(lines.back().find("sent 0 failed 0 remembered 3"), std::string::npos)

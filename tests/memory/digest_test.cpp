@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "memory/bohash.h"
-#include "memory/btadwrapper.h"
-#include "memory/rsamd52.h"
+#include "memory/md5.h"
+#include "memory/recordtexts.h"
+#include "memory/saltedhash.h"
 
 using backo::CBtAdWrapper;
 

@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "memory/btadwrapper.h"
 #include "memory/manufacturer.h"
+#include "memory/recordtexts.h"
 #include "platform/text.h"
 #include "tests/common/tempfolder.h"
 

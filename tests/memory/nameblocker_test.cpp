@@ -4,8 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "app/init.h"
-#include "app/nyvexapp.h"
+#include "config/configstore.h"
 #include "memory/nameblocker.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -23,14 +22,14 @@ class CNameBlockerTest : public ::testing::Test {
         ASSERT_EQ(::chdir(folder.folder().c_str()), 0);
     }
     void TearDown() override {
-        theApp().setConfig(nullptr);
+        config::setConfig(nullptr);
         ASSERT_EQ(::chdir(previous.c_str()), 0);
     }
 
     void station(const std::string& settings, const std::string& lists) {
         folder.write("appTolvik.ini", "[Tolvik]\nversion=1.061\n" + settings);
         folder.write("tolvik.ini", lists);
-        theApp().setConfig(std::make_unique<CInit>());
+        config::setConfig(std::make_unique<CInit>());
     }
 
     std::string errorLog() const {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "libs/obexa/obexa.h"
+#include "libs/include/obexa.h"
 
 namespace obexatest {
 

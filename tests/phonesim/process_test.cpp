@@ -1,19 +1,17 @@
 // The phonesim program as a process: a world file in, pushes from outside, SIGTERM to end.
 
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <thread>
 
 #include <gtest/gtest.h>
 
-#include "tests/common/process.h"
+#include "tests/common/childprocess.h"
 #include "tests/common/reservedport.h"
+#include "tests/common/waituntil.h"
 #include "tests/phonesim/fixture.h"
 
 namespace phonesim_test {
@@ -22,6 +20,7 @@ namespace {
 const std::string phonesimProgram = std::string(NYVEX_BIN_DIR) + "/phonesim";
 const std::string obexftpProgram = "/usr/bin/obexftp";
 
+using testing_support::ChildProcess;
 using testing_support::ReservedPort;
 
 std::string phoneSection(int n, const std::string& address, const std::string& obex,
@@ -37,64 +36,25 @@ std::string endpoint(const ReservedPort& p) {
     return "127.0.0.1:" + std::to_string(p.port());
 }
 
-// phonesim running in the background, its stdout and stderr in a file.
-class PhonesimProcess {
-  public:
-    PhonesimProcess(const std::string& world, const std::string& inbox, const std::string& log) {
-        pid = ::fork();
-        if (pid == 0) {
-            const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(out, 1);
-            ::dup2(out, 2);
-            ::execl(phonesimProgram.c_str(), phonesimProgram.c_str(), world.c_str(), inbox.c_str(),
-                    static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-    }
-    ~PhonesimProcess() {
-        if (pid > 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-    }
-    PhonesimProcess(const PhonesimProcess&) = delete;
-    PhonesimProcess& operator=(const PhonesimProcess&) = delete;
-
-    // Sends SIGTERM and waits at most `limit`; the exit code, or -1 when it did not end.
-    int terminate(std::chrono::milliseconds limit) {
-        ::kill(pid, SIGTERM);
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        int status = 0;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return -1;
-    }
-
-  private:
-    pid_t pid = -1;
-};
+// phonesim running in the background, its stdout and stderr in one file.
+ChildProcess startPhonesim(const std::string& world, const std::string& inbox,
+                           const std::string& log) {
+    return ChildProcess({{phonesimProgram, world, inbox}, "", {}, log, log});
+}
 
 // Waits until `file` holds `count` lines containing `text`.
 bool waitForLines(const testing_support::TempFolder& folder, const std::string& file,
                   const std::string& text, std::size_t count) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline) {
-        const std::string log = folder.read(file);
-        std::size_t seen = 0;
-        for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) {
-            ++seen;
-        }
-        if (seen >= count) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+    return testing_support::waitUntil(
+        [&] {
+            const std::string log = folder.read(file);
+            std::size_t seen = 0;
+            for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) {
+                ++seen;
+            }
+            return seen >= count;
+        },
+        std::chrono::seconds(20), std::chrono::milliseconds(20));
 }
 
 TEST(PhonesimProcess, ServesEveryPhoneOfTheWorldAndEndsOnSigterm) {
@@ -109,8 +69,8 @@ TEST(PhonesimProcess, ServesEveryPhoneOfTheWorldAndEndsOnSigterm) {
     const Bytes media = patternBytes(20000);
     folder.write("promo.bin", std::string(media.begin(), media.end()));
 
-    PhonesimProcess phonesim(folder.file("world.ini"), folder.file("inbox"),
-                             folder.file("phonesim.log"));
+    ChildProcess phonesim =
+        startPhonesim(folder.file("world.ini"), folder.file("inbox"), folder.file("phonesim.log"));
     ASSERT_TRUE(waitForLines(folder, "phonesim.log", " listening on ", 2))
         << folder.read("phonesim.log");
 
@@ -129,7 +89,7 @@ TEST(PhonesimProcess, ServesEveryPhoneOfTheWorldAndEndsOnSigterm) {
     EXPECT_EQ(contentsOf(folder.path() / "inbox/001122AABBCC/promo.bin"), media);
     EXPECT_TRUE(entriesOf(folder.path() / "inbox/001122AABBCD").empty());
     EXPECT_FALSE(std::filesystem::exists(folder.path() / "inbox/001122AABBCE"));
-    EXPECT_EQ(phonesim.terminate(std::chrono::seconds(10)), 0);
+    EXPECT_EQ(phonesim.stop(SIGTERM, std::chrono::seconds(10)), 0);
 
     const std::string log = folder.read("phonesim.log");
     EXPECT_NE(log.find("00:11:22:AA:BB:CC listening on " + endpoint(accepting) + " (accept)\n"),

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "libs/radiox/radiox.h"
+#include "libs/include/radiox.h"
 #include "libs/simworld/simworld.h"
 #include "platform/files.h"
 #include "platform/library.h"

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "libs/sdpora/sdpora.h"
+#include "libs/include/sdpora.h"
 #include "libs/simworld/simworld.h"
 #include "platform/files.h"
 #include "platform/library.h"

@@ -9,11 +9,11 @@
 #include <mutex>
 
 #include "campaigns/campaignexception.h"
-#include "discovery/bluesync.h"
 #include "platform/text.h"
-#include "sending/btsender.h"
 #include "sending/jobmachine.h"
+#include "sending/sender.h"
 #include "sendingfixture.h"
+#include "worker/workerbase.h"
 
 using btsend::CJobMachine;
 using namespace sendingtest;
@@ -27,7 +27,7 @@ constexpr double timeScale = 0.05;
 class ScriptedSender : public btsend::CBtSender {
   public:
     ScriptedSender(platform::TimedMutex& radio, CArrSyncMgr& devices, std::deque<int> answers)
-        : CBtSender(radio, devices, "libNoSuchObexa.so"), answers(std::move(answers)) {}
+        : CBtSender(radio, devices, nullptr, "libNoSuchObexa.so"), answers(std::move(answers)) {}
 
     std::int32_t queueSighting(std::unique_ptr<blto::CBtAdWCounter> device) override {
         std::lock_guard guard(lock);
@@ -91,7 +91,7 @@ TEST_F(JobMachineTest, FeedsTheNewestDeviceFirstAndRestsAfterEachAnswer) {
     {
         CJobMachine machine(newDevices, sender);
         machine.start();
-        ASSERT_TRUE(eventually([&] { return sender.callsSoFar().size() == 3; }));
+        ASSERT_TRUE(waitUntil([&] { return sender.callsSoFar().size() == 3; }));
         machine.stop();
     }
     const auto calls = sender.callsSoFar();
@@ -109,7 +109,7 @@ TEST_F(JobMachineTest, ACampaignErrorStopsTheMachineAfterOneLogEntry) {
     ScriptedSender sender(radioLock, newDevices, {ScriptedSender::throwCampaignError});
     CJobMachine machine(newDevices, sender);
     machine.start();
-    ASSERT_TRUE(eventually([&] { return !machine.isRunning(); }));
+    ASSERT_TRUE(waitUntil([&] { return !machine.isRunning(); }));
     machine.join();
     EXPECT_EQ(sender.callsSoFar().size(), 1u);
     EXPECT_EQ(newDevices.count(), 1) << "the machine stopped with a device still queued";
@@ -120,7 +120,7 @@ TEST_F(JobMachineTest, ACampaignErrorStopsTheMachineAfterOneLogEntry) {
     EXPECT_NE(bytes.find(entry), std::string::npos);
 
     machine.start();
-    EXPECT_TRUE(eventually([&] { return sender.callsSoFar().size() == 2; }))
+    EXPECT_TRUE(waitUntil([&] { return sender.callsSoFar().size() == 2; }))
         << "started again, it goes on";
 }
 

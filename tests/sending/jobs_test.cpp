@@ -8,9 +8,9 @@
 #include <thread>
 
 #include "platform/clock.h"
-#include "sending/btsender.h"
-#include "sending/jobarr.h"
-#include "sending/joblistsyncmgr.h"
+#include "sending/jobarray.h"
+#include "sending/lockedjoblist.h"
+#include "sending/sender.h"
 #include "sendingfixture.h"
 
 using btsend::CJobArr;
@@ -163,7 +163,9 @@ TEST_F(JobListTest, ABusyListGivesTheNeutralResultsAndKeepsItsJobs) {
 TEST_F(JobListTest, QueueSightingPairsTheDeviceWithTheCampaignToSendNow) {
     platform::TimedMutex radioLock;
     CArrSyncMgr newDevices;
-    btsend::CBtSender sender(radioLock, newDevices, "libNoSuchObexa.so");
+    campag::CCampaignMgr* campaigns = &manager;
+    btsend::CBtSender sender(
+        radioLock, newDevices, [&] { return campaigns; }, "libNoSuchObexa.so");
     EXPECT_FALSE(sender.isReady());
     EXPECT_EQ(sender.queueSighting(makeSighting(1)), 1);
     EXPECT_EQ(sender.queueSighting(makeSighting(1)), 0) << "the same device waits already";
@@ -178,7 +180,7 @@ TEST_F(JobListTest, QueueSightingPairsTheDeviceWithTheCampaignToSendNow) {
     }
     sender.clearJobs();
     EXPECT_EQ(sender.jobCount(), 0);
-    theApp().setCampaigns(nullptr);
+    campaigns = nullptr;
     EXPECT_EQ(sender.queueSighting(makeSighting(4)), 0) << "no campaign to send";
     EXPECT_EQ(sender.jobCount(), 0);
 }

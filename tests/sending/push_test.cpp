@@ -9,11 +9,11 @@
 #include <set>
 #include <thread>
 
-#include "discovery/bluesync.h"
 #include "fakeobexa.h"
-#include "sending/btsender.h"
-#include "sending/oppsendmgr.h"
+#include "sending/pushthreadlist.h"
+#include "sending/sender.h"
 #include "sendingfixture.h"
+#include "worker/workerbase.h"
 
 using namespace sendingtest;
 using namespace std::chrono_literals;
@@ -29,7 +29,8 @@ class PushTest : public SendingStation {
         SendingStation::SetUp();
         fakeobexa::reset();
         blto::CBlueSync::setTimeScale(0.1);
-        sender = std::make_unique<btsend::CBtSender>(radioLock, newDevices, fakeLibrary);
+        sender =
+            std::make_unique<btsend::CBtSender>(radioLock, newDevices, campaigns(), fakeLibrary);
         sender->setServedRecorder([this](const blto::CBtAdWCounter& device) {
             std::lock_guard guard(servedLock);
             served.insert(device.record()->device.address);
@@ -46,7 +47,7 @@ class PushTest : public SendingStation {
         return served;
     }
     bool countersReach(int successful, int failed) {
-        return eventually([&] {
+        return waitUntil([&] {
             return sender->counters().getSuccessful() == successful &&
                    sender->counters().getFailed() == failed;
         });
@@ -105,7 +106,7 @@ TEST_F(PushTest, ASecondJobForADeviceWhosePushRunsIsDropped) {
     sender->startPush();
     ASSERT_TRUE(fakeobexa::waitUntilPushing(0xD4, patience));
     ASSERT_EQ(sender->queueSighting(makeSighting(0xD4)), 1);
-    ASSERT_TRUE(eventually([&] { return sender->jobCount() == 0; }));
+    ASSERT_TRUE(waitUntil([&] { return sender->jobCount() == 0; }));
     fakeobexa::release(0xD4);
     ASSERT_TRUE(countersReach(1, 0));
     EXPECT_EQ(fakeobexa::pushes().size(), 1u);
@@ -120,7 +121,7 @@ TEST_F(PushTest, TheRadioLockIsHeldWhilePushesRunAndFreedWhenTheLastEnds) {
     sender->queueSighting(makeSighting(0xE2));
     ASSERT_TRUE(fakeobexa::waitUntilPushing(0xE2, patience)) << "pushes run side by side";
     EXPECT_FALSE(radioIsFree());
-    EXPECT_TRUE(eventually([&] { return sender->counters().getActive() == 2; }));
+    EXPECT_TRUE(waitUntil([&] { return sender->counters().getActive() == 2; }));
     fakeobexa::release(0xE1);
     ASSERT_TRUE(countersReach(1, 0));
     EXPECT_FALSE(radioIsFree()) << "one push still runs";
@@ -136,7 +137,7 @@ TEST_F(PushTest, StoppingTheDispatcherReleasesTheRadioLock) {
     sender->startPush();
     ASSERT_TRUE(fakeobexa::waitUntilPushing(0xF1, patience));
     sender->stopPush();
-    ASSERT_TRUE(eventually([&] { return !sender->isPushRunning(); }));
+    ASSERT_TRUE(waitUntil([&] { return !sender->isPushRunning(); }));
     EXPECT_TRUE(radioIsFree());
     fakeobexa::release(0xF1);
 }
@@ -184,7 +185,7 @@ TEST_F(PushTest, OutcomesAreCollectedOldestFirst) {
     EXPECT_EQ(workers.count(), 2);
     fakeobexa::release(0x01);
     ASSERT_TRUE(fakeobexa::waitUntilFinished(2, patience));
-    ASSERT_TRUE(eventually([&] { return !workers.collect(successes, failures); }));
+    ASSERT_TRUE(waitUntil([&] { return !workers.collect(successes, failures); }));
     EXPECT_EQ(successes, 1);
     EXPECT_EQ(failures, 1);
     EXPECT_EQ(workers.count(), 0);
@@ -218,7 +219,7 @@ TEST_F(PushTest, RangeTestJobsArePushedOneByOneAndCounted) {
     EXPECT_TRUE(sender->isRangeTestRunning());
     EXPECT_TRUE(radioIsFree()) << "the range test holds the radio only around a push";
     sender->startPush();
-    EXPECT_TRUE(eventually([&] { return !sender->isRangeTestRunning(); }));
+    EXPECT_TRUE(waitUntil([&] { return !sender->isRangeTestRunning(); }));
 }
 
 TEST_F(PushTest, ARangeTestJobWhosePictureWentMissingIsDroppedUnpushed) {
@@ -230,7 +231,7 @@ TEST_F(PushTest, ARangeTestJobWhosePictureWentMissingIsDroppedUnpushed) {
     std::filesystem::remove(station.file("testpic.gif"));
     fakeobexa::release(0x81);
     ASSERT_TRUE(countersReach(1, 0));
-    ASSERT_TRUE(eventually([&] { return sender->jobCount() == 0; }));
+    ASSERT_TRUE(waitUntil([&] { return sender->jobCount() == 0; }));
     sender.reset();
     EXPECT_EQ(fakeobexa::pushes().size(), 1u);
 }

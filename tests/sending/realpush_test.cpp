@@ -5,11 +5,11 @@
 
 #include <cstdlib>
 
-#include "discovery/bluesync.h"
-#include "memory/backoffice.h"
+#include "backoffice/backoffice.h"
 #include "scriptedphone.h"
-#include "sending/btsender.h"
+#include "sending/sender.h"
 #include "sendingfixture.h"
+#include "worker/workerbase.h"
 
 using namespace sendingtest;
 
@@ -50,13 +50,14 @@ TEST_F(RealPushTest, TheAcceptingPhoneGetsTheFileAndTheRefusingOneCountsAsFailed
     backo::CBackOffice backOffice;
     backOffice.configure(3, false, false);
     backOffice.openStore(station.file("memory.arc"));
-    theApp().setBackOffice(&backOffice);
-    btsend::CBtSender sender(radioLock, newDevices, obexaLibrary);
+    btsend::CBtSender sender(radioLock, newDevices, campaigns(), obexaLibrary);
+    sender.setServedRecorder(
+        [&](const blto::CBtAdWCounter& device) { backOffice.markServed(device); });
     ASSERT_TRUE(sender.isReady());
     ASSERT_EQ(sender.queueSighting(makeSighting(accepting)), 1);
     ASSERT_EQ(sender.queueSighting(makeSighting(refusing)), 2);
     sender.startPush();
-    ASSERT_TRUE(eventually(
+    ASSERT_TRUE(waitUntil(
         [&] { return sender.counters().getSuccessful() + sender.counters().getFailed() == 2; },
         std::chrono::seconds(60)));
     EXPECT_EQ(sender.counters().getSuccessful(), 1);
@@ -67,15 +68,14 @@ TEST_F(RealPushTest, TheAcceptingPhoneGetsTheFileAndTheRefusingOneCountsAsFailed
     EXPECT_TRUE(backOffice.isKnown(*makeSighting(accepting)));
     EXPECT_TRUE(backOffice.isKnown(*makeSighting(refusing))) << "a refusal is served too";
     EXPECT_FALSE(backOffice.isKnown(*makeSighting(0x001122AABB03)));
-    theApp().setBackOffice(nullptr);
 }
 
 TEST_F(RealPushTest, TheRangeTestPushesThePictureAndCountsTheRefusalAsFailed) {
     writeTestPicture();
-    btsend::CBtSender sender(radioLock, newDevices, obexaLibrary);
+    btsend::CBtSender sender(radioLock, newDevices, campaigns(), obexaLibrary);
     ASSERT_EQ(sender.queueRangeTest(makeSighting(accepting)), 0);
     ASSERT_EQ(sender.queueRangeTest(makeSighting(refusing)), 0);
-    ASSERT_TRUE(eventually(
+    ASSERT_TRUE(waitUntil(
         [&] { return sender.counters().getSuccessful() + sender.counters().getFailed() == 2; },
         std::chrono::seconds(60)));
     EXPECT_EQ(sender.counters().getSuccessful(), 1);

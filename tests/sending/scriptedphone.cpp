@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace sendingtest {
 
 namespace {
@@ -45,7 +47,7 @@ Packet readPacket(int socket) {
 }
 
 void answer(int socket, const Packet& response) {
-    ::send(socket, response.data(), response.size(), MSG_NOSIGNAL);
+    platform::sendAll(socket, response.data(), response.size());
 }
 
 // Appends the Body and End-of-Body headers of a PUT to `body`, and its Type to `type`.
@@ -85,14 +87,15 @@ void readHeaders(const Packet& put, std::string& body, std::string& type) {
 }  // namespace
 
 ScriptedPhone::ScriptedPhone(bool accepts) : accepts(accepts) {
-    listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    listener = platform::FileDescriptor(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
-    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        ::listen(listener, 8) != 0 ||
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    if (!listener.isOpen() ||
+        ::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        ::listen(listener.get(), 8) != 0 ||
+        ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
         throw std::runtime_error("the scripted phone cannot listen");
     }
     listenPort = ntohs(address.sin_port);
@@ -102,7 +105,6 @@ ScriptedPhone::ScriptedPhone(bool accepts) : accepts(accepts) {
 ScriptedPhone::~ScriptedPhone() {
     stopping = true;
     server.join();
-    ::close(listener);
 }
 
 std::string ScriptedPhone::body() {
@@ -117,14 +119,14 @@ std::string ScriptedPhone::type() {
 
 void ScriptedPhone::serve() {
     while (!stopping) {
-        pollfd waiting{listener, POLLIN, 0};
+        pollfd waiting{listener.get(), POLLIN, 0};
         if (::poll(&waiting, 1, 20) <= 0) {
             continue;
         }
-        const int connection = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection >= 0) {
-            converse(connection);
-            ::close(connection);
+        const platform::FileDescriptor connection(
+            ::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (connection.isOpen()) {
+            converse(connection.get());
         }
     }
 }

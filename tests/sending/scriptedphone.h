@@ -9,6 +9,8 @@
 #include <string>
 #include <thread>
 
+#include "platform/filedescriptor.h"
+
 namespace sendingtest {
 
 class ScriptedPhone {
@@ -28,7 +30,7 @@ class ScriptedPhone {
     void converse(int connection);
 
     bool accepts;
-    int listener = -1;
+    platform::FileDescriptor listener;
     int listenPort = 0;
     std::atomic<bool> stopping{false};
     std::mutex lock;

@@ -1,26 +1,25 @@
 #pragma once
 // A station folder with one sendable campaign ("Promo", an always campaign whose picture lies in
-// the folder), the campaign manager registered with the application, and sightings by address.
+// the folder) in its campaign manager, and sightings by address.
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
-#include "app/nyvexapp.h"
 #include "campaigns/campaignmgr.h"
-#include "discovery/btadwcounter.h"
+#include "discovery/sighting.h"
+#include "sending/sender.h"
+#include "tests/common/sightings.h"
 #include "tests/common/tempfolder.h"
-#include "tests/discovery/sighting_fixture.h"
+#include "tests/common/waituntil.h"
 
 namespace sendingtest {
 
 using testing_support::makeSighting;
+using testing_support::waitUntil;
 
 // The address halves the object-push library gets for a 48-bit address.
 inline std::uint32_t lowOf(std::uint64_t address) {
@@ -33,38 +32,28 @@ inline std::uint32_t highOf(std::uint64_t address) {
 // A campaign that is not in any manager, named `name`, sending `media`.
 inline std::unique_ptr<campag::CCampaign> makeCampaign(const std::string& name,
                                                        const std::string& media = "promo.jpg") {
-    auto campaign = std::make_unique<campag::CCampaign>();
+    auto campaign = std::make_unique<campag::CCampaign>(nullptr);
     campaign->setValue4Key("campaname", name);
     campaign->setValue4Key("sendfilename", name);
     campaign->setValue4Key("mediafile", media);
     return campaign;
 }
 
-// Polls `condition` until it holds or `limit` has passed.
-inline bool eventually(const std::function<bool()>& condition,
-                       std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 class SendingStation : public ::testing::Test {
   protected:
     void SetUp() override {
-        theApp().config()->setString("path", station.path().string() + "/");
+        config::current()->setString("path", station.path().string() + "/");
         station.write("promo.jpg", picture);
         auto promo = makeCampaign("Promo");
         promoCampaign = promo.get();
         ASSERT_TRUE(manager.addCampaign(std::move(promo)));
-        theApp().setCampaigns(&manager);
         ASSERT_EQ(manager.chooseCampaign(), promoCampaign);
     }
-    void TearDown() override { theApp().setCampaigns(nullptr); }
+
+    // The station's campaigns as a sender finds them.
+    btsend::CampaignSource campaigns() {
+        return [this] { return &manager; };
+    }
 
     // The range test's picture: exactly the size of the real one.
     void writeTestPicture() const { station.write("testpic.gif", std::string(2883, 'G')); }

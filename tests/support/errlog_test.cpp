@@ -8,20 +8,13 @@
 #include "platform/files.h"
 #include "platform/system.h"
 #include "platform/text.h"
+#include "tests/common/logreader.h"
 #include "tests/common/tempfolder.h"
 
+using testing_support::decodeUtf16le;
 using testing_support::StationFolder;
 
 namespace {
-std::string decodeUtf16le(const std::string& bytes) {
-    std::u16string wide;
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        wide += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                      static_cast<unsigned char>(bytes[i + 1]) << 8);
-    }
-    return platform::toUtf8(wide);
-}
-
 struct UtcClock {
     UtcClock() : manual(platform::fromTimeT(1796611390)), scope(manual) {
         setenv("TZ", "UTC", 1);

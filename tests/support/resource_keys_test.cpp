@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <vector>
 
 #include "support/resomap.h"
 
@@ -33,14 +34,27 @@ void collectKeys(const std::string& source, const std::string& marker, bool afte
     }
 }
 
+// The program's own folders: every top-level folder but the libraries, the tools, the tests, the
+// benchmarks, data and build scripts, and build output.
+std::vector<std::filesystem::path> programFolders(const std::filesystem::path& root) {
+    const std::set<std::string> notProgram = {"libs", "tools", "tests",   "bench",
+                                              "data", "cmake", "scripts", "station"};
+    std::vector<std::filesystem::path> folders;
+    for (const auto& entry : std::filesystem::directory_iterator(root)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_directory() && !notProgram.contains(name) && !name.starts_with(".") &&
+            !name.starts_with("build")) {
+            folders.push_back(entry.path());
+        }
+    }
+    return folders;
+}
+
 std::set<std::string> keysAskedForInCode() {
     std::set<std::string> keys;
     const std::filesystem::path root = NYVEX_SOURCE_DIR;
-    for (const char* folder : {"app", "discovery", "sending", "campaigns", "memory", "support"}) {
-        if (!std::filesystem::exists(root / folder)) {
-            continue;
-        }
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(root / folder)) {
+    for (const auto& folder : programFolders(root)) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
             const auto ext = entry.path().extension();
             if (ext != ".cpp" && ext != ".h") {
                 continue;

@@ -1,0 +1,84 @@
+#include "nyvexapp.h"
+
+#include <iostream>
+
+#include "app/station/threadcenter.h"
+#include "backoffice/backoffice.h"
+#include "campaigns/campaignmgr.h"
+#include "memory/manufacturer.h"
+#include "support/logentry.h"
+#include "support/texts.h"
+
+CNyvexApp::CNyvexApp() = default;
+
+CNyvexApp::~CNyvexApp() {
+    deleteParts();
+}
+
+void CNyvexApp::deleteParts() {
+    campaignPart.reset();
+    manufacturerPart.reset();
+    backOfficePart.reset();
+    threadCenterPart.reset();
+}
+
+bool CNyvexApp::logError(const std::string& text, const std::string& classTag) {
+    return support::logError(text, classTag);
+}
+
+std::string CNyvexApp::text(const std::string& key) {
+    return support::text(key);
+}
+
+CInit CNyvexApp::configCopy() const {
+    return config::configCopy();
+}
+
+CResoMap& CNyvexApp::texts() {
+    return support::texts();
+}
+
+CInit* CNyvexApp::config() const {
+    return config::current();
+}
+
+void CNyvexApp::setConfig(std::unique_ptr<CInit> configuration) {
+    config::setConfig(std::move(configuration));
+}
+
+void CNyvexApp::setBackOffice(std::unique_ptr<backo::CBackOffice> part) {
+    backOfficePart = std::move(part);
+}
+
+void CNyvexApp::setThreadCenter(std::unique_ptr<CThreadCenter> part) {
+    threadCenterPart = std::move(part);
+}
+
+void CNyvexApp::setManufacturers(std::unique_ptr<CManufacturer> part) {
+    manufacturerPart = std::move(part);
+}
+
+void CNyvexApp::setCampaigns(std::unique_ptr<campag::CCampaignMgr> part) {
+    campaignPart = std::move(part);
+}
+
+platform::TimedMutex& CNyvexApp::logLockForTest() {
+    return support::logLock();
+}
+
+void CNyvexApp::showMessage(const std::string& text, const std::string& title) {
+    if (userNotice) {
+        userNotice->showMessage(text, title);
+        return;
+    }
+    CUserNotice::showOnConsole(text, title);
+}
+
+void CUserNotice::showOnConsole(const std::string& text, const std::string& title) {
+    std::cerr << (title.empty() ? "" : title + ": ") << text << std::endl;
+}
+
+CNyvexApp& theApp() {
+    static CNyvexApp app;
+    return app;
+}

@@ -1,0 +1,77 @@
+#pragma once
+// The one application object: it owns the long-lived parts of the station and offers every
+// thread the error log, the operator texts and a private copy of the configuration. Those three
+// services live below every subsystem (support/logentry.h, support/texts.h,
+// config/configstore.h); the application object hands its callers on to them.
+
+#include <memory>
+#include <string>
+
+#include "config/configstore.h"
+#include "platform/timedmutex.h"
+#include "support/resomap.h"
+
+namespace backo {
+class CBackOffice;
+}
+namespace campag {
+class CCampaignMgr;
+}
+class CThreadCenter;
+class CManufacturer;
+
+// How the station shows a message to the operator: a message box in the GUI, stderr headless.
+class CUserNotice {
+  public:
+    virtual ~CUserNotice() = default;
+    virtual void showMessage(const std::string& text, const std::string& title) = 0;
+    static void showOnConsole(const std::string& text, const std::string& title);
+};
+
+class CNyvexApp {
+  public:
+    CNyvexApp();
+    ~CNyvexApp();
+    CNyvexApp(const CNyvexApp&) = delete;
+    CNyvexApp& operator=(const CNyvexApp&) = delete;
+
+    // One error-log entry; false (and the entry dropped) when the log lock is not had in time.
+    bool logError(const std::string& text, const std::string& classTag);
+    // The operator text of `key`; a missing key is logged and gives the empty text.
+    std::string text(const std::string& key);
+    // A copy of the configuration for the caller's own use; throws CIniSeriException before
+    // start-up created the configuration.
+    CInit configCopy() const;
+    void showMessage(const std::string& text, const std::string& title = "");
+
+    CResoMap& texts();
+    CInit* config() const;
+    backo::CBackOffice* backOffice() const { return backOfficePart.get(); }
+    CThreadCenter* threadCenter() const { return threadCenterPart.get(); }
+    CManufacturer* manufacturers() const { return manufacturerPart.get(); }
+    campag::CCampaignMgr* campaigns() const { return campaignPart.get(); }
+
+    // Start-up and shutdown hand the parts in and take them out again (nullptr deletes the
+    // part), in their fixed order. Tests hand parts in through testing_support::RegisteredPart,
+    // which takes them out again on every path.
+    void setConfig(std::unique_ptr<CInit> config);
+    void setBackOffice(std::unique_ptr<backo::CBackOffice> part);
+    void setThreadCenter(std::unique_ptr<CThreadCenter> part);
+    void setManufacturers(std::unique_ptr<CManufacturer> part);
+    void setCampaigns(std::unique_ptr<campag::CCampaignMgr> part);
+    void setUserNotice(CUserNotice* notice) { userNotice = notice; }
+    // The log lock itself, so tests can hold it.
+    platform::TimedMutex& logLockForTest();
+
+  private:
+    // Deletes the parts still there in shutdown's order (only a failed start-up leaves any).
+    void deleteParts();
+
+    std::unique_ptr<backo::CBackOffice> backOfficePart;
+    std::unique_ptr<CThreadCenter> threadCenterPart;
+    std::unique_ptr<CManufacturer> manufacturerPart;
+    std::unique_ptr<campag::CCampaignMgr> campaignPart;
+    CUserNotice* userNotice = nullptr;
+};
+
+CNyvexApp& theApp();

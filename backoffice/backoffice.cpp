@@ -1,0 +1,197 @@
+#include "backoffice.h"
+
+#include <algorithm>
+#include <cctype>
+#include <mutex>
+#include <new>
+
+#include "config/configstore.h"
+#include "memory/recordtexts.h"
+#include "platform/text.h"
+#include "support/logentry.h"
+
+namespace backo {
+
+namespace {
+
+using Guard = std::unique_lock<platform::RecursiveTimedMutex>;
+
+constexpr double minutesPerDay = 1440.0;
+
+// The colon form the dialog writes, whatever case or surrounding blanks the file holds.
+std::string normalisedAddress(const std::string& text) {
+    std::string address = platform::trim(text);
+    std::transform(address.begin(), address.end(), address.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return address;
+}
+
+}  // namespace
+
+CBackOffice::~CBackOffice() {
+    stopAndJoin();
+}
+
+void CBackOffice::setQueues(CArrSyncMgr* sightings, CArrSyncMgr* newDevices) {
+    sightingQueue = sightings;
+    newDeviceQueue = newDevices;
+}
+
+void CBackOffice::configure(int newDuration, bool polite, bool test) {
+    duration = newDuration;
+    politeMode = polite;
+    testMode = test;
+}
+
+bool CBackOffice::loadBlockedAddresses() {
+    // Read before taking the lock: the worker's lookups need not wait for the file.
+    const CInit config = config::configCopy();
+    std::set<std::string> addresses;
+    for (int n = 1;; ++n) {
+        const std::string value = config.getString("nogoaddress" + std::to_string(n), false);
+        if (value == CInit::missing) {
+            break;
+        }
+        addresses.insert(normalisedAddress(value));
+    }
+    Guard guard(lock, std::defer_lock);
+    if (!guard.try_lock_for(blockedListWait)) {
+        return false;
+    }
+    blockedAddresses.swap(addresses);
+    return true;
+}
+
+bool CBackOffice::openStore(const std::string& path) {
+    Guard guard(lock, std::defer_lock);
+    if (!guard.try_lock_for(openWait)) {
+        return false;
+    }
+    if (memory) {
+        // Devices served or seen since the last save would otherwise be lost.
+        save();
+    }
+    auto fresh = std::make_unique<CBtAdMemory>();
+    fresh->setPath(path);
+    const bool loaded = fresh->load();
+    memory = std::move(fresh);
+    return loaded;
+}
+
+bool CBackOffice::start() {
+    if (!CBlueSync::start(nullptr)) {
+        return false;
+    }
+    launch([this] { run(); });
+    return true;
+}
+
+bool CBackOffice::isKnown(const blto::CBtAdWCounter& sighting) {
+    const NyvexSighting* record = sighting.record();
+    if (record == nullptr) {
+        return true;
+    }
+    CBtAdWrapper wrapper;
+    const std::string key = wrapper.memoryKey(*record);
+    const std::string address = CBtAdWrapper::addressWithColons(*record);
+    Guard guard(lock, std::defer_lock);
+    if (!guard.try_lock_for(knownWait)) {
+        return true;
+    }
+    // The blocked test comes first, so a blocked device never touches the memory.
+    if (blockedAddresses.contains(address)) {
+        return true;
+    }
+    return memory && memory->lookup(key, politeMode);
+}
+
+bool CBackOffice::markServed(const blto::CBtAdWCounter& served) {
+    const NyvexSighting* record = served.record();
+    if (record == nullptr) {
+        return false;
+    }
+    CBtAdWrapper wrapper;
+    const std::string key = wrapper.memoryKey(*record);
+    Guard guard(lock, std::defer_lock);
+    if (!guard.try_lock_for(servedWait) || !memory) {
+        return false;
+    }
+    const bool added = memory->addIfAbsent(key);
+    purgeAndSave();
+    return added;
+}
+
+int CBackOffice::rememberedCount() {
+    Guard guard(lock, std::defer_lock);
+    if (!guard.try_lock_for(countWait) || !memory) {
+        return 0;
+    }
+    const int count = memory->count();
+    if (tickCount >= callsBetweenPurges) {
+        tickCount = 0;
+        purgeAndSave();
+    }
+    ++tickCount;
+    return count;
+}
+
+bool CBackOffice::save() {
+    Guard guard(lock, std::defer_lock);
+    if (!guard.try_lock_for(saveWait) || !memory) {
+        return false;
+    }
+    if (!memory->isChanged() || memory->saveIfChanged()) {
+        return true;
+    }
+    support::logError("memory not saved: " + memory->lastError(), support::typeTag(this));
+    return false;
+}
+
+void CBackOffice::clearMemory() {
+    Guard guard(lock, std::defer_lock);
+    if (guard.try_lock_for(clearWait) && memory) {
+        memory->removeAll();
+    }
+}
+
+void CBackOffice::purgeAndSave() {
+    const double limit = duration;
+    const double days = testMode ? limit / minutesPerDay : limit;
+    memory->purgeOlderThan(days);
+    save();
+}
+
+void CBackOffice::run() {
+    try {
+        sortSightings();
+    } catch (const std::bad_alloc&) {
+        support::logError("memory ex", support::typeTag(this));
+        stop();
+    } catch (...) {
+        support::logError("elipsis", support::typeTag(this));
+        stop();
+    }
+}
+
+void CBackOffice::sortSightings() {
+    // A stop during a pause ends the worker at once rather than after one more sighting.
+    if (!pause(startPause)) {
+        return;
+    }
+    while (pause(passPause)) {
+        CArrSyncMgr* sightings = sightingQueue;
+        CArrSyncMgr::Sighting sighting = sightings ? sightings->takeLast() : nullptr;
+        if (!sighting) {
+            pause(idlePause);
+            continue;
+        }
+        if (isKnown(*sighting)) {
+            continue;  // dropped: blocked or served recently
+        }
+        if (CArrSyncMgr* newDevices = newDeviceQueue) {
+            newDevices->addUnique(std::move(sighting));
+        }
+    }
+}
+
+}  // namespace backo

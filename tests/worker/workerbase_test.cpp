@@ -1,0 +1,161 @@
+#include "worker/workerbase.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "tests/common/waituntil.h"
+
+using namespace std::chrono_literals;
+using testing_support::waitUntil;
+
+namespace {
+
+// A worker whose body the test chooses; it sees the base's protected controls.
+class Worker : public blto::CBlueSync {
+  public:
+    using Body = std::function<void(Worker&)>;
+
+    explicit Worker(Body body) : body(std::move(body)) {}
+    ~Worker() override { stopAndJoin(); }
+
+    bool start(platform::TimedMutex* lock = nullptr) {
+        if (!CBlueSync::start(lock)) {
+            return false;
+        }
+        launch([this] { body(*this); });
+        return true;
+    }
+
+    using CBlueSync::keepRunning;
+    using CBlueSync::lockForRadio;
+    using CBlueSync::pause;
+
+  private:
+    Body body;
+};
+
+// Counts its runs and pauses an hour a pass until it is stopped.
+struct Sleeper {
+    std::atomic<int> runs{0};
+    std::atomic<bool> returned{false};
+
+    Worker::Body body() {
+        return [this](Worker& self) {
+            ++runs;
+            while (self.pause(1h)) {
+            }
+            returned = true;
+        };
+    }
+};
+
+}  // namespace
+
+TEST(CBlueSyncTest, StartingARunningWorkerStartsNoSecondThread) {
+    Sleeper sleeper;
+    Worker worker(sleeper.body());
+    platform::TimedMutex radio;
+    ASSERT_TRUE(worker.start(&radio));
+    EXPECT_TRUE(worker.isRunning());
+    EXPECT_FALSE(worker.start(&radio));
+    EXPECT_TRUE(worker.keepRunning());
+    EXPECT_EQ(worker.lockForRadio(), &radio);
+    worker.stopAndJoin();
+    EXPECT_EQ(sleeper.runs, 1);
+}
+
+TEST(CBlueSyncTest, StopWakesTheWorkerFromItsPause) {
+    Sleeper sleeper;
+    Worker worker(sleeper.body());
+    ASSERT_TRUE(worker.start());
+    ASSERT_TRUE(waitUntil([&] { return sleeper.runs == 1; }));
+    worker.stop();
+    EXPECT_TRUE(waitUntil([&] { return sleeper.returned.load(); }));
+    EXPECT_TRUE(waitUntil([&] { return !worker.isRunning(); }));
+    worker.join();
+}
+
+TEST(CBlueSyncTest, AWorkerWhoseBodyReturnedIsNotRunningBeforeItIsJoined) {
+    std::atomic<int> runs{0};
+    Worker worker([&](Worker&) { ++runs; });
+    ASSERT_TRUE(worker.start());
+    ASSERT_TRUE(waitUntil([&] { return !worker.isRunning(); }));
+    EXPECT_EQ(runs, 1);
+    // The run flag is still set, yet the worker counts as ended and can be started again.
+    EXPECT_TRUE(worker.keepRunning());
+    ASSERT_TRUE(worker.start());
+    worker.join();
+    EXPECT_EQ(runs, 2);
+    EXPECT_FALSE(worker.isRunning());
+}
+
+TEST(CBlueSyncTest, JoinWaitsForTheWorkerToReturn) {
+    std::atomic<bool> finished{false};
+    Worker worker([&](Worker& self) {
+        while (self.keepRunning()) {
+            self.pause(1ms);
+        }
+        finished = true;
+    });
+    ASSERT_TRUE(worker.start());
+    worker.stop();
+    worker.join();
+    EXPECT_TRUE(finished);
+    EXPECT_FALSE(worker.isRunning());
+    worker.join();  // joining an ended worker again does nothing
+}
+
+TEST(CBlueSyncTest, DestroyingARunningWorkerStopsAndJoinsIt) {
+    Sleeper sleeper;
+    auto worker = std::make_unique<Worker>(sleeper.body());
+    ASSERT_TRUE(worker->start());
+    ASSERT_TRUE(waitUntil([&] { return sleeper.runs == 1; }));
+    worker.reset();
+    EXPECT_TRUE(sleeper.returned);
+}
+
+TEST(CBlueSyncTest, TheTimeScaleShortensPausesOfRunningWorkers) {
+    std::atomic<int> pauses{0};
+    Worker worker([&](Worker& self) {
+        while (self.pause(1h)) {
+            ++pauses;
+        }
+    });
+    testing_support::ScopedTimeScale instant(0.0);
+    ASSERT_TRUE(worker.start());
+    EXPECT_TRUE(waitUntil([&] { return pauses > 3; }));
+    worker.stopAndJoin();
+}
+
+TEST(CBlueSyncTest, AStartWhileAStoppedWorkerIsOnItsWayOutRunsItAgain) {
+    std::atomic<int> runs{0};
+    std::atomic<bool> leaving{false};
+    std::atomic<bool> mayLeave{false};
+    Worker worker([&](Worker& self) {
+        if (++runs == 1) {
+            while (self.pause(1h)) {
+            }
+            leaving = true;  // past its last check of the run flag, not yet returned
+            while (!mayLeave) {
+                std::this_thread::yield();
+            }
+        } else {
+            while (self.pause(1h)) {
+            }
+        }
+    });
+    ASSERT_TRUE(worker.start());
+    worker.stop();
+    ASSERT_TRUE(waitUntil([&] { return leaving.load(); }));
+    EXPECT_FALSE(worker.start()) << "the worker still runs";
+    mayLeave = true;
+    ASSERT_TRUE(waitUntil([&] { return runs == 2; }));
+    EXPECT_TRUE(worker.isRunning());
+    worker.stopAndJoin();
+    EXPECT_FALSE(worker.isRunning());
+}

@@ -118,7 +118,7 @@ bool readDigestKey(UnitAt unitAt, Digest& digest, std::uint32_t& bucket) {
         const std::uint32_t low = unitAt(2 * i + 1);
         const std::uint32_t highValue = hexDigitValues[high & 0xFF];
         const std::uint32_t lowValue = hexDigitValues[low & 0xFF];
-        invalid |= (highValue | lowValue | (high >> 8) | (low >> 8)) & ~0xFu;
+        invalid |= ((highValue | lowValue) & 0x10) | (high >> 8) | (low >> 8);
         digest[i] = static_cast<std::uint8_t>(highValue << 4 | (lowValue & 0xF));
         h += high * bucketWeights[2 * i] + low * bucketWeights[2 * i + 1];
     }

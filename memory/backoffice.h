@@ -56,7 +56,8 @@ class CBackOffice : public blto::CBlueSync {
     // the first missing one. False when the lock was busy and the old list stays.
     bool loadBlockedAddresses();
     // Replaces the memory with the archive `path`, saving a changed memory first; the result of
-    // loading it. False when the lock was busy (the old memory then stays).
+    // loading it. False when the lock was busy (the old memory then stays). Waits at most
+    // openWait in all, first for a save under way, then for the lock.
     bool openStore(const std::string& path);
 
     // Starts the worker; false when it is still running.
@@ -73,7 +74,7 @@ class CBackOffice : public blto::CBlueSync {
     // memory or when the lock was busy.
     int rememberedCount();
     // Saves the memory if it changed; true when nothing is left unsaved. A failed write is
-    // logged. Waits at most 356 ms in all for a save under way and for the lock.
+    // logged. Waits at most saveWait in all, first for a save under way, then for the lock.
     bool save();
     // Forgets every device (the cleared memory is saved by the next save).
     void clearMemory();

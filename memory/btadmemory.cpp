@@ -40,8 +40,6 @@ using Digest = std::array<std::uint8_t, 16>;
 
 enum class KeyForm : std::uint32_t { digest, text, forgotten };
 
-}  // namespace
-
 // One remembered device in 32 bytes. A key in the form the station makes, 32 lowercase
 // hexadecimal digits, is held as the 16 bytes they spell. Any other key an archive brings is
 // kept as text in the list of text keys, and the record holds its place in that list.
@@ -52,6 +50,8 @@ struct MemoryRecord {
     KeyForm form;
 };
 static_assert(sizeof(MemoryRecord) == 32);
+
+}  // namespace
 
 // The records of the 17-bucket hash table that the archive's order follows: one array per
 // bucket, each in insertion order, so writing each bucket newest first walks its array back

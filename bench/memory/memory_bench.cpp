@@ -2,9 +2,11 @@
 // generated OUI file (known and unknown prefixes, cold and warm).
 //
 // After the micro-benchmarks, one report sets save and load beside plain file operations on a
-// file of the same size (write+fsync, read), gives the memory's RAM per record, and how long the
-// back office holds its lock while it saves, as seen by another thread waiting for it. The goal:
-// save and load within twice the plain operations, the lock held only for a copy of the table.
+// file of the same size: write+fsync beside save, reading the file into memory beside load,
+// both of these in a new process as at start-up, and reading it through a small buffer for the
+// kernel's share alone. It gives the memory's RAM per record, and how long the back office
+// holds its lock while it saves, as seen by another thread waiting for it. The goal: save and
+// load within twice the plain operations, the lock held only for a copy of the table.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>

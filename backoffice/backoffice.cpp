@@ -15,6 +15,8 @@ namespace backo {
 namespace {
 
 using Guard = std::unique_lock<platform::RecursiveTimedMutex>;
+using Turn = std::unique_lock<platform::TimedMutex>;
+using Deadline = std::chrono::steady_clock::time_point;
 
 constexpr double minutesPerDay = 1440.0;
 
@@ -24,6 +26,13 @@ std::string normalisedAddress(const std::string& text) {
     std::transform(address.begin(), address.end(), address.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return address;
+}
+
+// What is left of a wait shared by two locks taken one after the other.
+std::chrono::milliseconds until(Deadline deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return std::max(left, std::chrono::milliseconds(0));
 }
 
 }  // namespace
@@ -63,13 +72,17 @@ bool CBackOffice::loadBlockedAddresses() {
 }
 
 bool CBackOffice::openStore(const std::string& path) {
+    const Deadline deadline = std::chrono::steady_clock::now() + openWait;
+    Turn turn(saveTurn, std::defer_lock);
     Guard guard(lock, std::defer_lock);
-    if (!guard.try_lock_for(openWait)) {
+    if (!turn.try_lock_for(openWait) || !guard.try_lock_for(until(deadline))) {
         return false;
     }
-    if (memory) {
-        // Devices served or seen since the last save would otherwise be lost.
-        save();
+    // Devices served or seen since the last save would otherwise be lost. The lock stays held
+    // through the save and the load: a device served in between would reach neither the old
+    // archive nor the new memory.
+    if (memory && memory->isChanged() && !memory->saveIfChanged()) {
+        reportUnsaved(memory->lastError());
     }
     auto fresh = std::make_unique<CBtAdMemory>();
     fresh->setPath(path);
@@ -117,7 +130,9 @@ bool CBackOffice::markServed(const blto::CBtAdWCounter& served) {
         return false;
     }
     const bool added = memory->addIfAbsent(key);
-    purgeAndSave();
+    purgeExpired();
+    guard.unlock();
+    save();
     return added;
 }
 
@@ -127,24 +142,57 @@ int CBackOffice::rememberedCount() {
         return 0;
     }
     const int count = memory->count();
-    if (tickCount >= callsBetweenPurges) {
+    const bool purge = tickCount >= callsBetweenPurges;
+    if (purge) {
         tickCount = 0;
-        purgeAndSave();
+        purgeExpired();
     }
     ++tickCount;
+    guard.unlock();
+    if (purge) {
+        save();
+    }
     return count;
 }
 
 bool CBackOffice::save() {
-    Guard guard(lock, std::defer_lock);
-    if (!guard.try_lock_for(saveWait) || !memory) {
+    const Deadline deadline = std::chrono::steady_clock::now() + saveWait;
+    Turn turn(saveTurn, std::defer_lock);
+    if (!turn.try_lock_for(saveWait)) {
         return false;
     }
-    if (!memory->isChanged() || memory->saveIfChanged()) {
+    Guard guard(lock, std::defer_lock);
+    if (!guard.try_lock_for(until(deadline)) || !memory) {
+        return false;
+    }
+    if (!memory->isChanged()) {
         return true;
     }
-    support::logError("memory not saved: " + memory->lastError(), support::typeTag(this));
-    return false;
+    CBtAdMemory& saving = *memory;  // stays in place: replacing it takes this turn
+    const std::string path = saving.path();
+    try {
+        saving.takeSnapshot(saveCopy);
+    } catch (const std::bad_alloc&) {
+        reportUnsaved("out of memory for a copy of the memory");
+        return false;
+    }
+    guard.unlock();
+
+    if (whileWriting) {
+        whileWriting();
+    }
+    std::string error;
+    if (!saveCopy.write(path, error)) {
+        reportUnsaved(error);
+        return false;
+    }
+    // Changes made since the copy keep the memory marked changed for the next save.
+    saving.markSaved(saveCopy.generation());
+    return true;
+}
+
+void CBackOffice::reportUnsaved(const std::string& why) {
+    support::logError("memory not saved: " + why, support::typeTag(this));
 }
 
 void CBackOffice::clearMemory() {
@@ -154,11 +202,10 @@ void CBackOffice::clearMemory() {
     }
 }
 
-void CBackOffice::purgeAndSave() {
+void CBackOffice::purgeExpired() {
     const double limit = duration;
     const double days = testMode ? limit / minutesPerDay : limit;
     memory->purgeOlderThan(days);
-    save();
 }
 
 void CBackOffice::run() {

@@ -5,9 +5,14 @@
 // opens it, records every served device, ages it out after the configured duration and saves
 // it. One re-entrant lock guards the memory and the blocked-address list; every operation waits
 // for it at most its own time and is neutral when the wait fails.
+//
+// Saves take turns. A save holds the lock only while it copies the memory, then writes the copy
+// without it, so sightings and served devices never wait for the disk; the memory counts as
+// saved only if it did not change after the copy. Reopening the store takes the same turn.
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -51,7 +56,8 @@ class CBackOffice : public blto::CBlueSync {
     // the first missing one. False when the lock was busy and the old list stays.
     bool loadBlockedAddresses();
     // Replaces the memory with the archive `path`, saving a changed memory first; the result of
-    // loading it. False when the lock was busy (the old memory then stays).
+    // loading it. False when the lock was busy (the old memory then stays). Waits at most
+    // openWait in all, first for a save under way, then for the lock.
     bool openStore(const std::string& path);
 
     // Starts the worker; false when it is still running.
@@ -68,24 +74,34 @@ class CBackOffice : public blto::CBlueSync {
     // memory or when the lock was busy.
     int rememberedCount();
     // Saves the memory if it changed; true when nothing is left unsaved. A failed write is
-    // logged.
+    // logged. Waits at most saveWait in all, first for a save under way, then for the lock.
     bool save();
     // Forgets every device (the cleared memory is saved by the next save).
     void clearMemory();
 
     // The lock itself, so tests can hold it from another thread.
     platform::RecursiveTimedMutex& lockForTest() { return lock; }
+    // Runs on the saving thread after the copy was taken, just before it is written: tests
+    // watch what other threads can do while a save is on its way to the disk.
+    void setWhileWritingForTest(std::function<void()> hook) { whileWriting = std::move(hook); }
 
   private:
     void run();
     void sortSightings();
-    // With the lock held: forgets the devices served longer ago than the duration, then saves.
-    void purgeAndSave();
+    // With the lock held: forgets the devices served longer ago than the duration. The caller
+    // saves once it has let go of the lock.
+    void purgeExpired();
+    void reportUnsaved(const std::string& why);
 
     std::atomic<bool> politeMode{true};
     std::atomic<bool> testMode{false};
     std::unique_ptr<CBtAdMemory> memory;
     platform::RecursiveTimedMutex lock;
+    // One save at a time, from its copy to the disk; taken before the lock, never while
+    // holding it. The copy's storage is kept from one save to the next.
+    platform::TimedMutex saveTurn;
+    CBtAdMemory::Snapshot saveCopy;
+    std::function<void()> whileWriting;
     std::set<std::string> blockedAddresses;
     std::atomic<int> duration{3};
     int tickCount = 0;

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "libs/simworld/simworld.h"
 #include "memory/btadmemory.h"
@@ -288,4 +290,116 @@ TEST_F(BackOfficeTest, StoppingOrDestroyingARunningBackOfficeEndsItsWorker) {
     sightings.addUnique(sightingOf(phoneA));
     ASSERT_TRUE(waitUntil([&] { return newDevices.count() == 1; }));
     office.reset();
+}
+
+TEST_F(BackOfficeTest, TheLockIsFreeWhileTheArchiveIsWritten) {
+    openMemory(1, false);
+    int writes = 0;
+    bool lockFree = false;
+    office->setWhileWritingForTest([&] {
+        ++writes;
+        std::thread other([&] {
+            std::unique_lock probe(office->lockForTest(), std::try_to_lock);
+            lockFree = probe.owns_lock();
+        });
+        other.join();
+    });
+    ASSERT_TRUE(serve(phoneA));
+    EXPECT_EQ(writes, 1);
+    EXPECT_TRUE(lockFree);
+    EXPECT_EQ(devicesInArchive(), 1);
+}
+
+// The write under way holds the copy taken before the second device came; the memory stays
+// marked changed, so the next save writes that device too.
+TEST_F(BackOfficeTest, ADeviceServedWhileTheArchiveIsWrittenIsSavedNextTime) {
+    openMemory(1, false);
+    bool servedMeanwhile = false;
+    bool first = true;
+    office->setWhileWritingForTest([&] {
+        if (!std::exchange(first, false)) {
+            return;
+        }
+        // Its own save gives up waiting for the one under way.
+        std::thread other([&] { servedMeanwhile = serve(phoneB); });
+        other.join();
+    });
+    ASSERT_TRUE(serve(phoneA));
+    EXPECT_TRUE(servedMeanwhile);
+    EXPECT_EQ(devicesInArchive(), 1);
+    EXPECT_TRUE(office->save());
+    EXPECT_EQ(devicesInArchive(), 2);
+}
+
+// While one save writes, a device is served and the store is reopened: the reopening waits for
+// the save, and whichever of the later saves comes first, both devices end up in the archive
+// and in the reopened memory.
+TEST_F(BackOfficeTest, AReopenDuringASaveWaitsForItAndLosesNoDevice) {
+    openMemory(1, false);
+    bool servedMeanwhile = false;
+    bool reopened = false;
+    std::thread serving;
+    std::thread reopening;
+    bool first = true;
+    office->setWhileWritingForTest([&] {
+        if (!std::exchange(first, false)) {
+            return;
+        }
+        serving = std::thread([&] { servedMeanwhile = serve(phoneB); });
+        ASSERT_TRUE(waitUntil([&] { return isKnown(phoneB); }));
+        reopening = std::thread([&] { reopened = office->openStore(archive); });
+    });
+    ASSERT_TRUE(serve(phoneA));
+    serving.join();
+    reopening.join();
+    EXPECT_TRUE(servedMeanwhile);
+    EXPECT_TRUE(reopened);
+    EXPECT_EQ(devicesInArchive(), 2);
+    EXPECT_TRUE(isKnown(phoneA));
+    EXPECT_TRUE(isKnown(phoneB));
+}
+
+// Devices served on one thread while others save, count and look up: every one of them is in
+// the archive at the end, which is whole and has no temporary files beside it.
+TEST_F(BackOfficeTest, SavesRacingServedDevicesLoseNone) {
+    office->configure(30, true, false);
+    office->openStore(archive);
+    constexpr int devices = 100;
+    const auto sightingNumber = [](int n) {
+        return testing_support::makeSighting(0x001122330000ULL + static_cast<std::uint64_t>(n));
+    };
+    std::atomic<bool> serving{true};
+    std::thread pusher([&] {
+        for (int n = 0; n < devices; ++n) {
+            EXPECT_TRUE(office->markServed(*sightingNumber(n)));
+        }
+        serving = false;
+    });
+    std::thread saver([&] {
+        while (serving) {
+            office->save();
+        }
+    });
+    std::thread gui([&] {
+        for (int n = 0; serving; ++n) {
+            office->isKnown(*sightingNumber(n % devices));  // polite: changes the memory
+            office->rememberedCount();
+        }
+    });
+    pusher.join();
+    saver.join();
+    gui.join();
+    ASSERT_TRUE(office->save());
+
+    backo::CBtAdMemory stored;
+    stored.setPath(archive);
+    ASSERT_TRUE(stored.load());
+    EXPECT_EQ(stored.count(), devices);
+    backo::CBtAdWrapper wrapper;
+    for (int n = 0; n < devices; ++n) {
+        EXPECT_TRUE(stored.lookup(wrapper.memoryKey(*sightingNumber(n)->record()), false)) << n;
+    }
+    for (const auto& file : std::filesystem::directory_iterator(station->path())) {
+        EXPECT_FALSE(file.path().filename().string().starts_with("memory.arc.")) << file.path();
+    }
 }

@@ -3,6 +3,7 @@
 #include "app/nyvexapp.h"
 #include "libs/obexa/obexa.h"
 #include "platform/text.h"
+#include "sending/pushsettings.h"
 
 #include <type_traits>
 
@@ -10,7 +11,27 @@ namespace btsend {
 
 COppComponent::COppComponent(CJobListSyncMgr& jobs, CArrSyncMgr& newDevices,
                              const std::string& library)
-    : CDllComp(library, {"getFileStatus1"}), jobs(jobs), newDevices(newDevices) {}
+    : CDllComp(library, {"getFileStatus1"}), jobs(jobs), newDevices(newDevices) {
+    if (isLoaded()) {
+        handOverPushSettings();
+    }
+}
+
+void COppComponent::handOverPushSettings() {
+    if (theApp().config() == nullptr) {
+        return;  // no settings to read: the library keeps its defaults
+    }
+    const PushSettings settings = readPushSettings(
+        theApp().configCopy(),
+        [this](const std::string& problem) { theApp().logError(problem, typeTag(this)); });
+    using Setter = std::remove_pointer_t<ObexaSettingFunction>;
+    if (auto* setPacket = exportNamed<Setter>("setObexPacket")) {
+        setPacket(settings.packetLength);
+    }
+    if (auto* setWait = exportNamed<Setter>("setAnswerWait")) {
+        setWait(settings.answerWait);
+    }
+}
 
 COppComponent::~COppComponent() {
     stopAndJoin();

@@ -14,6 +14,7 @@
 #include "sending/btsender.h"
 #include "sending/oppsendmgr.h"
 #include "sendingfixture.h"
+#include "tests/app/logreader.h"
 
 using namespace sendingtest;
 using namespace std::chrono_literals;
@@ -188,6 +189,28 @@ TEST_F(PushTest, OutcomesAreCollectedOldestFirst) {
     EXPECT_EQ(successes, 1);
     EXPECT_EQ(failures, 1);
     EXPECT_EQ(workers.count(), 0);
+}
+
+TEST_F(PushTest, BindingTheLibraryHandsItTheOperatorsPushSettings) {
+    theApp().config()->setString("obexpacket", "32767");
+    theApp().config()->setString("answerwait", "60");
+    fakeobexa::reset();
+    {
+        btsend::COppComponent component(sender->jobList(), newDevices, fakeLibrary);
+        EXPECT_TRUE(component.isLoaded());
+        EXPECT_EQ(fakeobexa::settings().packetLength, 32767);
+        EXPECT_EQ(fakeobexa::settings().answerWait, 60);
+    }
+    theApp().config()->setString("obexpacket", "big");
+    theApp().config()->deleteKey("answerwait");
+    btsend::COppComponent component(sender->jobList(), newDevices, fakeLibrary);
+    EXPECT_EQ(fakeobexa::settings().packetLength, 430);
+    EXPECT_EQ(fakeobexa::settings().answerWait, 9);
+    const std::string log = errorLogText();
+    EXPECT_NE(log.find("obexpacket 'big' is not a whole number from 255 to 65535, using 430"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("answerwait not found in ini file, using 9"), std::string::npos) << log;
 }
 
 TEST(RangeTestOutcome, OnlyAWholeObjectThatWasSentCountsAsDelivered) {

@@ -261,13 +261,11 @@ std::optional<PhoneServer::Incoming> PhoneServer::readPacket(int socket) {
     const auto deadline = SteadyClock::now() + limits.readTimeout;
     Incoming packet{std::vector<std::uint8_t>(obex::packetHeadLength), {}};
     std::vector<std::uint8_t>& bytes = packet.bytes;
-    if (!waitReadable(socket, deadline)) {
-        return std::nullopt;
-    }
-    packet.firstSeen = SteadyClock::now();
     if (!readExactly(socket, bytes.data(), bytes.size(), deadline)) {
         return std::nullopt;
     }
+    // The head arrives with the first bytes the client sent; the rest follows on the link.
+    packet.firstSeen = SteadyClock::now();
     const std::size_t length = (std::size_t{bytes[1]} << 8) | bytes[2];
     if (length < obex::packetHeadLength) {
         return std::nullopt;  // not OBEX: there is no way to find the next packet
@@ -318,6 +316,9 @@ bool PhoneServer::pause(std::chrono::milliseconds delay) {
 // ppoll rather than poll: a modeled link adds many short waits, and whole milliseconds would
 // lengthen each of them.
 bool PhoneServer::pauseUntil(SteadyClock::time_point deadline) {
+    if (deadline <= SteadyClock::now()) {
+        return true;  // nothing to wait for: a stop is noticed at the next read
+    }
     for (;;) {
         pollfd watched{stopEvent, POLLIN, 0};
         const timespec left = timespecUntil(deadline);

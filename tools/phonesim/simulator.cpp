@@ -22,7 +22,7 @@ std::string linkText(const simworld::Link& link) {
     std::string decision = "user never decides";
     if (!link.neverDecides) {
         std::snprintf(text, sizeof text, "user decides after %g s", delay);
-        decision = text;
+        decision = link.acceptDelay.count() == 0 ? "user accepts at once" : text;
     }
     std::snprintf(text, sizeof text, "; link rtt %g ms, %s; %s", rtt, rate.c_str(),
                   decision.c_str());

@@ -1,7 +1,9 @@
 #include "pushcomponent.h"
 
+#include "config/configstore.h"
 #include "libs/include/obexa.h"
 #include "platform/text.h"
+#include "sending/pushsettings.h"
 #include "support/logentry.h"
 
 #include <type_traits>
@@ -10,7 +12,27 @@ namespace btsend {
 
 COppComponent::COppComponent(CJobListSyncMgr& jobs, CArrSyncMgr& newDevices,
                              const std::string& library)
-    : CDllComp(library, {"getFileStatus1"}), jobs(jobs), newDevices(newDevices) {}
+    : CDllComp(library, {"getFileStatus1"}), jobs(jobs), newDevices(newDevices) {
+    if (isLoaded()) {
+        handOverPushSettings();
+    }
+}
+
+void COppComponent::handOverPushSettings() {
+    if (config::current() == nullptr) {
+        return;  // no settings to read: the library keeps its defaults
+    }
+    const PushSettings settings = readPushSettings(
+        config::configCopy(),
+        [this](const std::string& problem) { support::logError(problem, support::typeTag(this)); });
+    using Setter = std::remove_pointer_t<ObexaSettingFunction>;
+    if (auto* setPacket = exportNamed<Setter>("setObexPacket")) {
+        setPacket(settings.packetLength);
+    }
+    if (auto* setWait = exportNamed<Setter>("setAnswerWait")) {
+        setWait(settings.answerWait);
+    }
+}
 
 COppComponent::~COppComponent() {
     stopAndJoin();

@@ -29,7 +29,7 @@ class COppComponent : public CDllComp, public blto::CBlueSync {
     static constexpr std::chrono::milliseconds radioLockWait{543};
 
     // Loads `library` (the object-push library; tests name another); loaded only when it has
-    // getFileStatus1.
+    // getFileStatus1. A loaded library gets the operator's push settings at once.
     COppComponent(CJobListSyncMgr& jobs, CArrSyncMgr& newDevices,
                   const std::string& library = libraryFile);
     ~COppComponent() override;
@@ -58,6 +58,8 @@ class COppComponent : public CDllComp, public blto::CBlueSync {
   private:
     using RadioHold = std::unique_lock<platform::TimedMutex>;
 
+    // Reads "obexpacket" and "answerwait" and hands them to the library (pushsettings.h).
+    void handOverPushSettings();
     void dispatch();
     void turn(RadioHold& radio);
     void startWorker(std::unique_ptr<CSendJob> job, RadioHold& radio);

@@ -21,10 +21,17 @@ std::int32_t getFileStatusE();
 // Later pushes log into `folder` (used as a prefix: end it with '/'); 0 when it was taken.
 std::int32_t startLogging(const char16_t* folder);
 void stopLogging();
+// Later pushes send PUT packets of `length` bytes (255-65535; 430 at first), or shorter ones
+// when the phone announces that it takes less; 0 when the length was taken, 1 when refused.
+std::int32_t setObexPacket(std::int32_t length);
+// Later pushes wait `seconds` (1-120; 9 at first) for the answer to the first PUT, which a phone
+// holds while its user decides; every other wait stays. 0 when taken, 1 when refused.
+std::int32_t setAnswerWait(std::int32_t seconds);
 
 using ObexaPushFunction = std::int32_t (*)(std::uint32_t, std::uint32_t, const char*,
                                            const char16_t*, const char16_t*);
 using ObexaStatusFunction = std::int32_t (*)();
 using ObexaStartLoggingFunction = std::int32_t (*)(const char16_t*);
 using ObexaStopLoggingFunction = void (*)();
+using ObexaSettingFunction = std::int32_t (*)(std::int32_t);
 }

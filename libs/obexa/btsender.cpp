@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -14,12 +15,27 @@ namespace obexa {
 namespace {
 
 constexpr std::size_t dumpLimit = 200;
+// A Success answer to CONNECT holds the phone's largest packet in bytes 5 and 6.
+constexpr std::size_t connectAnswerLength = 7;
 
 }  // namespace
 
+Waits waitsFor(const PushSettings& settings, double scale) {
+    const auto scaled = [scale](milliseconds wait) {
+        return std::chrono::duration_cast<milliseconds>(wait * scale);
+    };
+    const Waits standard;
+    return {scaled(standard.writable), scaled(standard.readable),
+            scaled(std::chrono::seconds(settings.answerWait))};
+}
+
 CBTSender::CBTSender(CObexTransport& obexTransport, std::uint32_t low, std::uint32_t high,
-                     Waits pushWaits)
-    : transport(obexTransport), waits(pushWaits), addressLow(low), addressHigh(high) {}
+                     Waits pushWaits, std::int32_t longestPacket)
+    : transport(obexTransport),
+      waits(pushWaits),
+      packetLength(longestPacket),
+      addressLow(low),
+      addressHigh(high) {}
 
 CBTSender::~CBTSender() {
     if (socket >= 0) {
@@ -53,7 +69,7 @@ std::int32_t CBTSender::push(std::string type, std::u16string_view name, std::u1
         currentStatus = status::fileRefused;
         return chunks.packetCount();
     }
-    chunks.setMaxPacketLength(maxPacketLength);
+    chunks.setMaxPacketLength(packetLength);
     chunks.setName(name);
     chunks.setType(std::move(type));
     if (chunks.packet(1) == nullptr) {
@@ -69,7 +85,8 @@ void CBTSender::exchange(CObexFileChunks& chunks) {
         return;
     }
     const CObexConnect request(chunks.fileLength(), chunks.packetCount());
-    if (sendStep(request.encode().data(), request.encode().size()) && receiveConnectAnswer()) {
+    if (sendStep(request.encode().data(), request.encode().size()) && receiveConnectAnswer() &&
+        fitPacketsToPhone(chunks)) {
         putPackets(chunks);
     }
     disconnect();
@@ -106,7 +123,7 @@ bool CBTSender::connectSocket() {
 
 bool CBTSender::receiveConnectAnswer() {
     const CLogTarget& log = logTarget();
-    if (!receiveStep()) {
+    if (!receiveStep(waits.readable)) {
         log.line("kein A0 gekommen\n");
         return false;
     }
@@ -123,6 +140,40 @@ bool CBTSender::receiveConnectAnswer() {
     return true;
 }
 
+// Packets are never longer than the phone takes. The CONNECT request has already announced the
+// count for the chosen length; a phone that takes less gets more, shorter packets, and the push
+// reports that count. An object whose first headers do not fit is not sent at all.
+bool CBTSender::fitPacketsToPhone(CObexFileChunks& chunks) {
+    const std::int32_t length = std::min(packetLength, phoneMaxPacket());
+    if (length == packetLength) {
+        return true;
+    }
+    const CLogTarget& log = logTarget();
+    if (!chunks.leavesRoomForBody(length)) {
+        log.line("Objekt passt nicht in Pakete von %d Bytes\n", length);
+        return false;
+    }
+    log.line("Pakete von %d Bytes\n", length);
+    chunks.setMaxPacketLength(length);
+    return true;
+}
+
+// The largest packet the phone announced. One that announced nothing, or less than the 255
+// bytes OBEX requires every receiver to take, gets 255-byte packets.
+std::int32_t CBTSender::phoneMaxPacket() const {
+    const CLogTarget& log = logTarget();
+    if (receivedCount < connectAnswerLength) {
+        log.line("keine Maxpacklen, nehme %d\n", PushSettings::minPacketLength);
+        return PushSettings::minPacketLength;
+    }
+    const std::int32_t announced = (received[5] << 8) | received[6];
+    if (announced < PushSettings::minPacketLength) {
+        log.line("Maxpacklen %d zu klein, nehme %d\n", announced, PushSettings::minPacketLength);
+        return PushSettings::minPacketLength;
+    }
+    return announced;
+}
+
 // A packet counts as answered only when the phone accepted it: Continue before the last
 // packet, Success on the last. A refusal therefore never counts as delivery.
 void CBTSender::putPackets(CObexFileChunks& chunks) {
@@ -137,7 +188,7 @@ void CBTSender::putPackets(CObexFileChunks& chunks) {
             log.line("kein sendbuf success\n");
             return;
         }
-        if (!receiveStep()) {
+        if (!receiveStep(n == 1 ? waits.firstPutAnswer : waits.readable)) {
             log.line("kein receive success\n");
             return;
         }
@@ -167,7 +218,7 @@ void CBTSender::disconnect() {
     if (!sendStep(request.encode().data(), request.encode().size())) {
         return;
     }
-    if (receiveStep()) {
+    if (receiveStep(waits.readable)) {
         currentStatus = status::disconnected;
         return;
     }
@@ -213,7 +264,7 @@ bool CBTSender::sendStep(const std::uint8_t* bytes, std::size_t count) {
     return true;
 }
 
-bool CBTSender::receiveStep() {
+bool CBTSender::receiveStep(milliseconds wait) {
     const CLogTarget& log = logTarget();
     received.fill(0);
     receivedCount = 0;
@@ -221,8 +272,7 @@ bool CBTSender::receiveStep() {
         log.line("recv failed: %d\n", EBADF);
         return false;
     }
-    const ReceiveResult result =
-        receiveResponse(socket, received.data(), received.size(), waits.readable);
+    const ReceiveResult result = receiveResponse(socket, received.data(), received.size(), wait);
     receivedCount = static_cast<std::uint16_t>(result.kept);
     if (result.kept > 0) {
         log.hex(received.data(), result.kept, received.size(), ".\n");

@@ -18,7 +18,28 @@ namespace obexa {
 struct Waits {
     milliseconds writable{5000};
     milliseconds readable{9000};
+    // The answer to the first PUT, which a phone holds while its user decides.
+    milliseconds firstPutAnswer{9000};
 };
+
+// What the operator may choose for later pushes through the library's exports.
+struct PushSettings {
+    static constexpr std::int32_t defaultPacketLength = 430;
+    static constexpr std::int32_t minPacketLength = 255;  // what every OBEX receiver takes
+    static constexpr std::int32_t maxPacketLength = 65535;
+    static constexpr std::int32_t defaultAnswerWait = 9;
+    static constexpr std::int32_t minAnswerWait = 1;
+    static constexpr std::int32_t maxAnswerWait = 120;
+
+    // PUT packets are this long, or as long as the phone takes when it takes less.
+    std::int32_t packetLength = defaultPacketLength;
+    // Seconds to wait for the answer to the first PUT.
+    std::int32_t answerWait = defaultAnswerWait;
+};
+
+// The waits of a push under `settings`. `scale` shortens every wait alike; only tests use it, so
+// that a user who takes half a minute to decide is tested in a moment.
+Waits waitsFor(const PushSettings& settings, double scale = 1.0);
 
 // What the library's settings say about logging when a push starts.
 struct LogSettings {
@@ -42,11 +63,11 @@ constexpr std::int32_t connectTimedOut = 15;
 
 class CBTSender : public CDllComponent {
   public:
-    static constexpr std::int32_t maxPacketLength = 430;
     static constexpr std::size_t receiveCapacity = 400;
 
+    // `packetLength` is the longest PUT packet to send (PushSettings).
     CBTSender(CObexTransport& transport, std::uint32_t addressLow, std::uint32_t addressHigh,
-              Waits waits = {});
+              Waits waits = {}, std::int32_t packetLength = PushSettings::defaultPacketLength);
     ~CBTSender() override;
 
     // Opens the push's log in the settings' folder, named after the address and `name`.
@@ -62,15 +83,18 @@ class CBTSender : public CDllComponent {
     void exchange(CObexFileChunks& chunks);
     bool connectSocket();
     bool receiveConnectAnswer();
+    bool fitPacketsToPhone(CObexFileChunks& chunks);
+    std::int32_t phoneMaxPacket() const;
     void putPackets(CObexFileChunks& chunks);
     void disconnect();
     void closeSocket();
     bool sendStep(const std::uint8_t* bytes, std::size_t count);
-    bool receiveStep();
+    bool receiveStep(milliseconds wait);
     std::uint8_t responseCode() const { return received[0]; }
 
     CObexTransport& transport;
     Waits waits;
+    std::int32_t packetLength;
     std::int32_t currentStatus = status::none;
     std::int32_t lastAnswered = 0;
     int socket = -1;

@@ -17,7 +17,8 @@ namespace obexa {
 
 namespace {
 
-// The library's settings: where and whether pushes log. Pushes copy them when they start.
+// The library's settings: where and whether pushes log, how long their packets are and how
+// long they wait for the first PUT's answer. Pushes copy them when they start.
 class CDllOpp {
   public:
     static constexpr std::size_t folderCapacity = 256;  // with the terminator
@@ -40,16 +41,45 @@ class CDllOpp {
         }
     }
 
+    // False, and the setting unchanged, for a length outside 255-65535.
+    bool setPacketLength(std::int32_t length) {
+        return length >= PushSettings::minPacketLength && length <= PushSettings::maxPacketLength &&
+               change([&] { push.packetLength = length; });
+    }
+
+    // False, and the setting unchanged, for a wait outside 1-120 seconds.
+    bool setAnswerWait(std::int32_t seconds) {
+        return seconds >= PushSettings::minAnswerWait && seconds <= PushSettings::maxAnswerWait &&
+               change([&] { push.answerWait = seconds; });
+    }
+
     // Logging off when the settings are busy beyond the wait.
     LogSettings snapshot() {
         std::unique_lock guard(lock, std::defer_lock);
         return guard.try_lock_for(settingsWait) ? settings : LogSettings{};
     }
 
+    // The defaults when the settings are busy beyond the wait.
+    PushSettings pushSnapshot() {
+        std::unique_lock guard(lock, std::defer_lock);
+        return guard.try_lock_for(settingsWait) ? push : PushSettings{};
+    }
+
   private:
+    template <typename Change>
+    bool change(Change apply) {
+        std::unique_lock guard(lock, std::defer_lock);
+        if (!guard.try_lock_for(settingsWait)) {
+            return false;
+        }
+        apply();
+        return true;
+    }
+
     static constexpr std::chrono::milliseconds settingsWait{300};
     platform::TimedMutex lock;
     LogSettings settings;
+    PushSettings push;
 };
 
 CDllOpp& dllSettings() {
@@ -70,6 +100,12 @@ struct PushArguments {
     const char16_t* path;
 };
 
+std::unique_ptr<CBTSender> makeSender(CObexTransport& transport, const PushArguments& arguments) {
+    const PushSettings settings = dllSettings().pushSnapshot();
+    return std::make_unique<CBTSender>(transport, arguments.addressLow, arguments.addressHigh,
+                                       waitsFor(settings), settings.packetLength);
+}
+
 std::int32_t runPush(CBTSender& sender, const PushArguments& arguments) {
     const std::u16string name = wideArgument(arguments.name);
     sender.startLog(dllSettings().snapshot(), name);
@@ -89,8 +125,9 @@ NYVEX_EXPORT std::int32_t getFileStatus1(std::uint32_t addressLow, std::uint32_t
     return guarded(0, [&] {
         currentPush.reset();
         currentTransport = makeTransport();
-        currentPush = std::make_unique<CBTSender>(*currentTransport, addressLow, addressHigh);
-        return runPush(*currentPush, {addressLow, addressHigh, type, name, path});
+        const PushArguments arguments{addressLow, addressHigh, type, name, path};
+        currentPush = makeSender(*currentTransport, arguments);
+        return runPush(*currentPush, arguments);
     });
 }
 
@@ -99,10 +136,11 @@ NYVEX_EXPORT std::int32_t getFileStatusM(std::uint32_t addressLow, std::uint32_t
                                          const char16_t* path) {
     return guarded(0, [&] {
         const auto transport = makeTransport();
-        CBTSender sender(*transport, addressLow, addressHigh);
-        const std::int32_t count = runPush(sender, {addressLow, addressHigh, type, name, path});
+        const PushArguments arguments{addressLow, addressHigh, type, name, path};
+        const auto sender = makeSender(*transport, arguments);
+        const std::int32_t count = runPush(*sender, arguments);
         // An object that was refused or never opened delivered nothing.
-        return count > 0 && sender.lastAnsweredPacket() == count ? 1 : 0;
+        return count > 0 && sender->lastAnsweredPacket() == count ? 1 : 0;
     });
 }
 
@@ -136,9 +174,19 @@ NYVEX_EXPORT void stopLogging() {
     guarded([] { dllSettings().stop(); });
 }
 
+NYVEX_EXPORT std::int32_t setObexPacket(std::int32_t length) {
+    return guarded(1, [&] { return dllSettings().setPacketLength(length) ? 0 : 1; });
+}
+
+NYVEX_EXPORT std::int32_t setAnswerWait(std::int32_t seconds) {
+    return guarded(1, [&] { return dllSettings().setAnswerWait(seconds) ? 0 : 1; });
+}
+
 static_assert(std::is_same_v<decltype(&getFileStatus1), ObexaPushFunction>);
 static_assert(std::is_same_v<decltype(&getFileStatusM), ObexaPushFunction>);
 static_assert(std::is_same_v<decltype(&getFileStatus2), ObexaStatusFunction>);
 static_assert(std::is_same_v<decltype(&getFileStatusE), ObexaStatusFunction>);
 static_assert(std::is_same_v<decltype(&startLogging), ObexaStartLoggingFunction>);
 static_assert(std::is_same_v<decltype(&stopLogging), ObexaStopLoggingFunction>);
+static_assert(std::is_same_v<decltype(&setObexPacket), ObexaSettingFunction>);
+static_assert(std::is_same_v<decltype(&setAnswerWait), ObexaSettingFunction>);

@@ -63,6 +63,8 @@ class CObexFileChunks {
     // False, with the reason logged, for objects the packet layout cannot carry: an empty file,
     // a name of 230 code units or more, or first-packet headers that leave no room for a body.
     bool fitsPacketLayout() const;
+    // Whether packets of `length` bytes leave room for a body after the first packet's headers.
+    bool leavesRoomForBody(std::int32_t length) const { return overhead() < length; }
 
     // Packet n (1-based) as the current packet; none past the last packet or when the body
     // could not be read again (readFailed() tells which).

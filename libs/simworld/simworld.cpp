@@ -1,5 +1,6 @@
 #include "simworld.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -68,6 +69,62 @@ bool parseEndpoint(const std::string& text, Phone& phone) {
     return true;
 }
 
+// A decimal number from `low` to `high`; nothing for any other text.
+std::optional<double> numberWithin(const std::string& text, double low, double high) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(value) || value < low ||
+        value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::chrono::microseconds microsecondsOf(double value, double unitInMicroseconds) {
+    return std::chrono::microseconds(std::llround(value * unitInMicroseconds));
+}
+
+// A link key that is absent keeps the default; a malformed or out-of-range value is reported
+// and also keeps it, so a typing error never turns into an absurd delay.
+std::optional<double> linkValue(const std::string& file, const std::string& section,
+                                const std::string& key, double high, const std::string& unit,
+                                std::vector<std::string>& problems) {
+    const std::string text = valueOf(file, section, key, "");
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    const auto value = numberWithin(text, 0, high);
+    if (!value) {
+        char range[64];
+        std::snprintf(range, sizeof range, "0 to %.0f", high);
+        problems.push_back("[" + section + "]: bad " + key + " '" + text + "' (" + range + " " +
+                           unit + "), using 0");
+    }
+    return value;
+}
+
+Link loadLink(const std::string& file, const std::string& section,
+              std::vector<std::string>& problems) {
+    Link link;
+    const double maxRoundTrip = static_cast<double>(Link::maxRoundTrip.count());
+    if (const auto rtt = linkValue(file, section, "rtt", maxRoundTrip, "ms", problems)) {
+        link.roundTrip = microsecondsOf(*rtt, 1e3);
+    }
+    if (const auto rate =
+            linkValue(file, section, "rate", Link::maxKilobitsPerSecond, "kbit/s", problems)) {
+        link.kilobitsPerSecond = *rate;
+    }
+    if (platform::toLowerAscii(valueOf(file, section, "acceptdelay", "")) == "never") {
+        link.neverDecides = true;
+        return link;
+    }
+    const double maxDelay = static_cast<double>(Link::maxAcceptDelay.count());
+    if (const auto delay = linkValue(file, section, "acceptdelay", maxDelay, "s", problems)) {
+        link.acceptDelay = microsecondsOf(*delay, 1e6);
+    }
+    return link;
+}
+
 std::optional<Phone> loadPhone(const std::string& file, const std::string& section,
                                std::vector<std::string>& problems) {
     Phone phone;
@@ -92,6 +149,7 @@ std::optional<Phone> loadPhone(const std::string& file, const std::string& secti
         phone.channel = platform::parseLeadingInt32(channel);
     }
     phone.answer = platform::toLowerAscii(valueOf(file, section, "answer", "accept"));
+    phone.link = loadLink(file, section, problems);
     return phone;
 }
 

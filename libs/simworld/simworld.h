@@ -3,6 +3,7 @@
 // describes one radio and the phones around it. The radio and push libraries read it at every
 // inquiry and every push, so a test or the demo changes the world by rewriting the file.
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,6 +19,24 @@ struct Radio {
     double timescale = 1.0;  // multiplies simulated radio delays; 0 = instant
 };
 
+// The radio link to one phone and the phone's user, as phonesim plays them for every client that
+// pushes to it. The defaults are an instant link and a user who accepts at once.
+struct Link {
+    static constexpr std::chrono::milliseconds maxRoundTrip{10000};
+    static constexpr double maxKilobitsPerSecond = 10'000'000;
+    static constexpr std::chrono::seconds maxAcceptDelay{3600};
+
+    std::chrono::microseconds roundTrip{0};    // rtt=: milliseconds for a request and its answer
+    double kilobitsPerSecond = 0;              // rate=: kbit/s in each direction; 0: no limit
+    std::chrono::microseconds acceptDelay{0};  // acceptdelay=: seconds the user takes to decide
+    bool neverDecides = false;                 // acceptdelay=never
+
+    bool isInstant() const {
+        return roundTrip.count() == 0 && kilobitsPerSecond == 0 && acceptDelay.count() == 0 &&
+               !neverDecides;
+    }
+};
+
 struct Phone {
     std::string section;  // "phone1", ...
     std::uint64_t address = 0;
@@ -28,6 +47,7 @@ struct Phone {
     int obexPort = 0;
     std::optional<int> channel;  // RFCOMM channel its Object Push record names
     std::string answer = "accept";
+    Link link;
 };
 
 struct World {

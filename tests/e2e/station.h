@@ -34,6 +34,7 @@ struct Phone {
     std::string answer;   // accept, refuse, silent or slow
     bool inRange = true;
     std::shared_ptr<ReservedPort> port = std::make_shared<ReservedPort>();
+    std::string link = "";  // its link keys as world-file lines; empty: an instant link
 };
 
 // The address as phonesim names a phone's inbox folder: twelve hex digits, no colons.
@@ -55,7 +56,7 @@ inline std::string worldText(const std::vector<Phone>& phones, double timescale)
         text += "[phone" + std::to_string(i + 1) + "]\naddress=" + phone.address + "\nname=Phone " +
                 std::to_string(i + 1) + "\nclass=0x5A020C\ninrange=" + (phone.inRange ? "1" : "0") +
                 "\nobex=127.0.0.1:" + std::to_string(phone.port->port()) +
-                "\nchannel=9\nanswer=" + phone.answer + "\n";
+                "\nchannel=9\nanswer=" + phone.answer + "\n" + phone.link;
     }
     return text;
 }

@@ -25,7 +25,8 @@ namespace {
 
 constexpr std::uint32_t addressLow = 0xDB0A1B2C;
 constexpr std::uint32_t addressHigh = 0x0016;
-const obexa::Waits shortWaits{std::chrono::milliseconds(300), std::chrono::milliseconds(300)};
+const obexa::Waits shortWaits{std::chrono::milliseconds(300), std::chrono::milliseconds(300),
+                              std::chrono::milliseconds(300)};
 
 class PairTransport : public obexa::CObexTransport {
   public:
@@ -222,6 +223,130 @@ TEST(PushExchangeLog, SuccessfulTwoPacketPushWritesTheTraceInOrder) {
         at = found + piece.size();
     }
     EXPECT_EQ(phone.receivedObject(), patternBytes(500));
+}
+
+// The PUT requests among everything the phone read.
+std::vector<Bytes> putRequests(const std::vector<Bytes>& requests) {
+    std::vector<Bytes> puts;
+    for (const Bytes& request : requests) {
+        if (request[0] == 0x02 || request[0] == 0x82) {
+            puts.push_back(request);
+        }
+    }
+    return puts;
+}
+
+struct PacketLengthCase {
+    const char* what;
+    Bytes connectAnswer;
+    std::int32_t packetLength;  // the operator's setting
+    std::size_t expected;       // the length of every PUT packet but the last
+};
+
+class PacketLength : public ::testing::TestWithParam<PacketLengthCase> {};
+
+TEST_P(PacketLength, PacketsNeverExceedWhatThePhoneAnnouncedAndTheObjectArrivesWhole) {
+    const PacketLengthCase& c = GetParam();
+    constexpr std::size_t size = 100000;
+    TempFolder folder;
+    FakePhone phone(FakePhone::Mode::socketPair, {{0, reply(c.connectAnswer)}});
+    PairTransport transport(phone.takeClientSocket());
+    const auto file = folder.file("promo.jpg", size);
+    CBTSender sender(transport, addressLow, addressHigh, shortWaits, c.packetLength);
+    const std::int32_t count = sender.push("image/jpeg", u"promo.jpg", wide(file));
+
+    const auto puts = putRequests(phone.requests());
+    ASSERT_GE(puts.size(), 2u);
+    for (std::size_t i = 0; i + 1 < puts.size(); ++i) {
+        ASSERT_EQ(puts[i].size(), c.expected) << "packet " << i + 1;
+    }
+    EXPECT_LE(puts.back().size(), c.expected);
+    EXPECT_EQ(phone.receivedObject(), patternBytes(size));
+    EXPECT_EQ(count, static_cast<std::int32_t>(puts.size())) << "the count of the packets sent";
+    EXPECT_EQ(sender.lastAnsweredPacket(), count);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Announcements, PacketLength,
+    ::testing::Values(
+        PacketLengthCase{"announces255", connectAnswer(255), 430, 255},
+        PacketLengthCase{"announces300", connectAnswer(300), 430, 300},
+        PacketLengthCase{"announces430", connectAnswer(430), 430, 430},
+        PacketLengthCase{"announces65535", connectAnswer(65535), 430, 430},
+        PacketLengthCase{"announces65535Setting32767", connectAnswer(65535), 32767, 32767},
+        PacketLengthCase{"announces1000Setting32767", connectAnswer(1000), 32767, 1000},
+        PacketLengthCase{"setting65535", connectAnswer(65535), 65535, 65535},
+        PacketLengthCase{"belowTheObexMinimum", connectAnswer(100), 430, 255},
+        PacketLengthCase{"announcesZero", connectAnswer(0), 430, 255},
+        PacketLengthCase{"announcesNothing", {0xA0, 0x00, 0x03}, 430, 255}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+TEST(PacketLengthDefaults, PhonesTakingMoreThan430SeeTheSameBytes) {
+    TempFolder folder;
+    const auto file = folder.file("promo.jpg", 5000);
+    std::vector<std::vector<Bytes>> seen;
+    for (const std::uint16_t announced : {430, 672, 1024, 65535}) {
+        FakePhone phone(FakePhone::Mode::socketPair, {{0, reply(connectAnswer(announced))}});
+        PairTransport transport(phone.takeClientSocket());
+        CBTSender sender(transport, addressLow, addressHigh, shortWaits);
+        sender.push("image/jpeg", u"promo.jpg", wide(file));
+        seen.push_back(phone.requests());
+    }
+    for (const auto& requests : seen) {
+        EXPECT_EQ(requests, seen.front());
+    }
+    const auto puts = putRequests(seen.front());
+    ASSERT_EQ(puts.size(), 12u);
+    EXPECT_EQ(puts.front().size(), 430u);
+}
+
+TEST(PacketLengthDefaults, ObjectWhoseHeadersDoNotFitTheSmallerPacketsIsNotSent) {
+    TempFolder folder;
+    FakePhone phone(FakePhone::Mode::socketPair, {{0, reply(connectAnswer(255))}});
+    PairTransport transport(phone.takeClientSocket());
+    const auto file = folder.file("promo.jpg", 1000);
+    CBTSender sender(transport, addressLow, addressHigh, shortWaits);
+    sender.startLog({true, wide(folder.path()) + u"/"}, u"long");
+    // 120 code units: the Name header alone takes 245 bytes, which fits 430 but not 255.
+    const std::int32_t count = sender.push("image/jpeg", std::u16string(120, u'n'), wide(file));
+    EXPECT_GT(count, 0) << "the count stays, so the caller sees an unanswered push";
+    EXPECT_EQ(sender.lastAnsweredPacket(), 0);
+    EXPECT_TRUE(putRequests(phone.requests()).empty());
+    EXPECT_EQ(phone.requests().back(), (Bytes{0x81, 0x00, 0x03}));
+    EXPECT_THAT(readText(folder.path() / "0016DB0A1B2C_long.txt"),
+                HasSubstr("Objekt passt nicht in Pakete von 255 Bytes\n"));
+}
+
+// A user who takes 15 s to accept, with every wait scaled down twentyfold.
+TEST(AnswerWait, SlowUserIsServedWithALongerWaitAndFailsWithTheDefault) {
+    constexpr double scale = 0.05;
+    const auto userDecides = std::chrono::milliseconds(750);
+    for (const std::int32_t answerWait : {60, 9}) {
+        SCOPED_TRACE(answerWait);
+        TempFolder folder;
+        FakePhone phone(FakePhone::Mode::socketPair,
+                        {{1, delayedReply({0x90, 0x00, 0x03}, userDecides)}});
+        PairTransport transport(phone.takeClientSocket());
+        const auto file = folder.file("promo.jpg", 1000);
+        obexa::PushSettings settings;
+        settings.answerWait = answerWait;
+        CBTSender sender(transport, addressLow, addressHigh, obexa::waitsFor(settings, scale));
+        const std::int32_t count = sender.push("image/jpeg", u"promo.jpg", wide(file));
+        const bool served = count > 0 && sender.lastAnsweredPacket() == count;
+        EXPECT_EQ(served, answerWait == 60);
+        EXPECT_EQ(phone.receivedObject() == patternBytes(1000), answerWait == 60);
+    }
+}
+
+TEST(AnswerWait, OnlyTheFirstPutWaitsLonger) {
+    obexa::PushSettings settings;
+    settings.answerWait = 60;
+    const obexa::Waits waits = obexa::waitsFor(settings);
+    EXPECT_EQ(waits.firstPutAnswer, std::chrono::seconds(60));
+    EXPECT_EQ(waits.readable, std::chrono::seconds(9));
+    EXPECT_EQ(waits.writable, std::chrono::seconds(5));
+    const obexa::Waits defaults = obexa::waitsFor({});
+    EXPECT_EQ(defaults.firstPutAnswer, std::chrono::seconds(9));
 }
 
 struct ConnectFailureCase {

@@ -136,4 +136,48 @@ TEST_F(ObexaExports, ASeparatorInTheSendNameKeepsTheLogInItsFolder) {
     EXPECT_FALSE(std::filesystem::exists(folder.path() / "escape.jpg.txt"));
 }
 
+struct SettingCase {
+    const char* what;
+    ObexaSettingFunction ObexaLibrary::*setter;
+    std::int32_t value;
+    std::int32_t result;  // 0 taken, 1 refused
+};
+
+class ObexaSettings : public ::testing::TestWithParam<SettingCase> {};
+
+TEST_P(ObexaSettings, ValuesOutsideTheirRangeAreRefused) {
+    ObexaLibrary obexa;
+    const SettingCase& c = GetParam();
+    EXPECT_EQ((obexa.*c.setter)(c.value), c.result);
+    EXPECT_EQ(obexa.setObexPacket(430), 0);
+    EXPECT_EQ(obexa.setAnswerWait(9), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, ObexaSettings,
+    ::testing::Values(SettingCase{"packetZero", &ObexaLibrary::setObexPacket, 0, 1},
+                      SettingCase{"packet254", &ObexaLibrary::setObexPacket, 254, 1},
+                      SettingCase{"packet255", &ObexaLibrary::setObexPacket, 255, 0},
+                      SettingCase{"packet65535", &ObexaLibrary::setObexPacket, 65535, 0},
+                      SettingCase{"packet65536", &ObexaLibrary::setObexPacket, 65536, 1},
+                      SettingCase{"packetNegative", &ObexaLibrary::setObexPacket, -430, 1},
+                      SettingCase{"waitZero", &ObexaLibrary::setAnswerWait, 0, 1},
+                      SettingCase{"wait1", &ObexaLibrary::setAnswerWait, 1, 0},
+                      SettingCase{"wait120", &ObexaLibrary::setAnswerWait, 120, 0},
+                      SettingCase{"wait121", &ObexaLibrary::setAnswerWait, 121, 1}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+TEST_F(ObexaExports, LaterPushesUseTheChosenPacketLength) {
+    FakePhone phone(FakePhone::Mode::tcp, {{0, reply(connectAnswer(65535))}});
+    const auto world = worldWith(phone);
+    ASSERT_EQ(obexa.setObexPacket(32767), 0);
+    const std::int32_t delivered = pushOnce(obexa.getFileStatusM, folder.file("big.jpg", 100000));
+    obexa.setObexPacket(430);
+    EXPECT_EQ(delivered, 1);
+    const auto requests = phone.requests();
+    ASSERT_GE(requests.size(), 3u);
+    EXPECT_EQ(requests[1].size(), 32767u) << "the first PUT";
+    EXPECT_EQ(phone.receivedObject(), patternBytes(100000));
+}
+
 }  // namespace

@@ -58,6 +58,18 @@ void sendBytes(int fd, const Bytes& bytes) {
 Answer reply(Bytes bytes) {
     return {Answer::Kind::reply, std::move(bytes)};
 }
+Answer delayedReply(Bytes bytes, std::chrono::milliseconds delay) {
+    return {Answer::Kind::reply, std::move(bytes), delay};
+}
+Bytes connectAnswer(std::uint16_t maxPacket) {
+    return {0xA0,
+            0x00,
+            0x07,
+            0x10,
+            0x00,
+            static_cast<std::uint8_t>(maxPacket >> 8),
+            static_cast<std::uint8_t>(maxPacket & 0xFF)};
+}
 Answer splitReply(Bytes bytes) {
     return {Answer::Kind::splitReply, std::move(bytes)};
 }
@@ -161,7 +173,7 @@ Answer FakePhone::answerFor(int index, const Bytes& request) const {
     }
     switch (request[0]) {
         case 0x80:
-            return reply({0xA0, 0x00, 0x07, 0x10, 0x00, 0x04, 0x00});
+            return reply(connectAnswer(1024));
         case 0x02:
             return reply({0x90, 0x00, 0x03});
         default:
@@ -183,6 +195,7 @@ void FakePhone::serve(int connection) {
         if (answer.kind == Answer::Kind::close) {
             break;
         }
+        std::this_thread::sleep_for(answer.delay);
         if (answer.kind == Answer::Kind::splitReply) {
             const std::size_t half = answer.bytes.size() / 2;
             sendBytes(connection, Bytes(answer.bytes.begin(), answer.bytes.begin() + half));

@@ -4,6 +4,7 @@
 // 0 = CONNECT, 1 = first PUT, ...). It serves one connection, over a socketpair or loopback TCP.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -18,9 +19,14 @@ struct Answer {
     enum class Kind { reply, splitReply, silence, close };
     Kind kind = Kind::reply;
     Bytes bytes;
+    std::chrono::milliseconds delay{0};  // before the reply is sent
 };
 
 Answer reply(Bytes bytes);
+// The reply after `delay`, as from a phone whose user takes that long to decide.
+Answer delayedReply(Bytes bytes, std::chrono::milliseconds delay);
+// The Success answer to CONNECT announcing `maxPacket` as the largest packet the phone takes.
+Bytes connectAnswer(std::uint16_t maxPacket);
 // The answer sent in two writes with a pause between them.
 Answer splitReply(Bytes bytes);
 Answer silence();

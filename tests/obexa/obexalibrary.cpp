@@ -22,6 +22,8 @@ ObexaLibrary::ObexaLibrary() {
     getFileStatusE = reinterpret_cast<ObexaStatusFunction>(symbol("getFileStatusE"));
     startLogging = reinterpret_cast<ObexaStartLoggingFunction>(symbol("startLogging"));
     stopLogging = reinterpret_cast<ObexaStopLoggingFunction>(symbol("stopLogging"));
+    setObexPacket = reinterpret_cast<ObexaSettingFunction>(symbol("setObexPacket"));
+    setAnswerWait = reinterpret_cast<ObexaSettingFunction>(symbol("setAnswerWait"));
 }
 
 ObexaLibrary::~ObexaLibrary() {

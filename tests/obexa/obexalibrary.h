@@ -25,6 +25,8 @@ class ObexaLibrary {
     ObexaStatusFunction getFileStatusE = nullptr;
     ObexaStartLoggingFunction startLogging = nullptr;
     ObexaStopLoggingFunction stopLogging = nullptr;
+    ObexaSettingFunction setObexPacket = nullptr;
+    ObexaSettingFunction setAnswerWait = nullptr;
 
   private:
     void* handle = nullptr;

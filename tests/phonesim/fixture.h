@@ -86,10 +86,11 @@ class PhoneServerTest : public ::testing::Test {
 
     // A phone on a free loopback port; the test fails when it does not start.
     phonesim::PhoneServer& startPhone(phonesim::Answer answer,
-                                      phonesim::ServerLimits limits = quickLimits()) {
+                                      phonesim::ServerLimits limits = quickLimits(),
+                                      simworld::Link link = {}) {
         server = std::make_unique<phonesim::PhoneServer>(
-            phonesim::PhoneSettings{phoneAddress, "127.0.0.1", 0, answer}, inbox(), events.sink(),
-            limits);
+            phonesim::PhoneSettings{phoneAddress, "127.0.0.1", 0, answer, link}, inbox(),
+            events.sink(), limits);
         const auto problem = server->start();
         EXPECT_FALSE(problem) << *problem;
         return *server;

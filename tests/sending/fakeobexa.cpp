@@ -18,6 +18,7 @@ struct State {
     std::vector<Push> seen;
     int finished = 0;
     Outcome current;  // the outcome of the last getFileStatus1, for getFileStatusE
+    Settings settings;
 };
 
 State& state() {
@@ -49,7 +50,13 @@ void reset() {
     s.held.clear();
     s.seen.clear();
     s.finished = 0;
+    s.settings = {};
     s.changed.notify_all();
+}
+
+Settings settings() {
+    std::lock_guard guard(state().lock);
+    return state().settings;
 }
 
 void script(std::uint32_t low, Outcome outcome) {
@@ -117,5 +124,17 @@ std::int32_t getFileStatus2() {
 std::int32_t getFileStatusE() {
     std::lock_guard guard(fakeobexa::state().lock);
     return fakeobexa::state().current.lastAnswered;
+}
+
+std::int32_t setObexPacket(std::int32_t length) {
+    std::lock_guard guard(fakeobexa::state().lock);
+    fakeobexa::state().settings.packetLength = length;
+    return 0;
+}
+
+std::int32_t setAnswerWait(std::int32_t seconds) {
+    std::lock_guard guard(fakeobexa::state().lock);
+    fakeobexa::state().settings.answerWait = seconds;
+    return 0;
 }
 }

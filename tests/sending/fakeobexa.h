@@ -24,7 +24,14 @@ struct Push {
     std::u16string path;
 };
 
+// What the settings exports were last given; -1 for one never called since reset().
+struct Settings {
+    std::int32_t packetLength = -1;
+    std::int32_t answerWait = -1;
+};
+
 void reset();
+Settings settings();
 void script(std::uint32_t low, Outcome outcome);
 void hold(std::uint32_t low);
 void release(std::uint32_t low);

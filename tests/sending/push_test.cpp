@@ -13,6 +13,7 @@
 #include "sending/pushthreadlist.h"
 #include "sending/sender.h"
 #include "sendingfixture.h"
+#include "tests/common/logreader.h"
 #include "worker/workerbase.h"
 
 using namespace sendingtest;
@@ -189,6 +190,28 @@ TEST_F(PushTest, OutcomesAreCollectedOldestFirst) {
     EXPECT_EQ(successes, 1);
     EXPECT_EQ(failures, 1);
     EXPECT_EQ(workers.count(), 0);
+}
+
+TEST_F(PushTest, BindingTheLibraryHandsItTheOperatorsPushSettings) {
+    config::current()->setString("obexpacket", "32767");
+    config::current()->setString("answerwait", "60");
+    fakeobexa::reset();
+    {
+        btsend::COppComponent component(sender->jobList(), newDevices, fakeLibrary);
+        EXPECT_TRUE(component.isLoaded());
+        EXPECT_EQ(fakeobexa::settings().packetLength, 32767);
+        EXPECT_EQ(fakeobexa::settings().answerWait, 60);
+    }
+    config::current()->setString("obexpacket", "big");
+    config::current()->deleteKey("answerwait");
+    btsend::COppComponent component(sender->jobList(), newDevices, fakeLibrary);
+    EXPECT_EQ(fakeobexa::settings().packetLength, 430);
+    EXPECT_EQ(fakeobexa::settings().answerWait, 9);
+    const std::string log = testing_support::errorLogText();
+    EXPECT_NE(log.find("obexpacket 'big' is not a whole number from 255 to 65535, using 430"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("answerwait not found in ini file, using 9"), std::string::npos) << log;
 }
 
 TEST(RangeTestOutcome, OnlyAWholeObjectThatWasSentCountsAsDelivered) {

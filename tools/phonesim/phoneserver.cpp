@@ -8,6 +8,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -20,6 +21,17 @@ namespace phonesim {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
+
+timespec timespecUntil(SteadyClock::time_point deadline) {
+    const auto left = std::max(SteadyClock::duration::zero(), deadline - SteadyClock::now());
+    const auto whole = std::chrono::duration_cast<std::chrono::seconds>(left);
+    const auto rest = std::chrono::duration_cast<std::chrono::nanoseconds>(left - whole);
+    return {static_cast<time_t>(whole.count()), static_cast<long>(rest.count())};
+}
+
+bool isPut(const std::vector<std::uint8_t>& packet) {
+    return (packet[0] & ~obex::finalBit) == obex::put;
+}
 
 int millisecondsUntil(SteadyClock::time_point deadline) {
     // Rounded up, so that a wait never ends before its deadline.
@@ -197,18 +209,7 @@ void PhoneServer::serve(int socket, Connection& connection) {
         if (phone.answer == Answer::silent) {
             drain(socket);
         } else {
-            ObexSession session({phoneFolder, simworld::addressText(phone.address),
-                                 phone.answer == Answer::refuse, limits.maxObjectSize},
-                                events);
-            while (auto packet = readPacket(socket)) {
-                const Reply reply = session.handle(*packet);
-                if (phone.answer == Answer::slow && !pause(limits.slowDelay)) {
-                    break;
-                }
-                if (!sendAll(socket, reply.bytes) || reply.endsConnection) {
-                    break;
-                }
-            }
+            answerRequests(socket);
         }
     } catch (const std::exception& e) {
         if (events) {
@@ -219,25 +220,59 @@ void PhoneServer::serve(int socket, Connection& connection) {
     connection.finished = true;
 }
 
+// Each request crosses the link, waits for the user when it begins an object, is handled, and
+// its answer is handed over when it would reach the client.
+void PhoneServer::answerRequests(int socket) {
+    ObexSession session({phoneFolder, simworld::addressText(phone.address),
+                         phone.answer == Answer::refuse, limits.maxObjectSize},
+                        events);
+    LinkModel link(phone.link);
+    while (auto request = readPacket(socket)) {
+        if (!pauseUntil(link.requestArrives(request->firstSeen, request->bytes.size()))) {
+            break;
+        }
+        if (isPut(request->bytes) && !session.objectInProgress() && !awaitDecision(socket)) {
+            if (events) {
+                events(simworld::addressText(phone.address) +
+                       " connection ended before the user decided");
+            }
+            break;
+        }
+        const Reply reply = session.handle(request->bytes);
+        if (phone.answer == Answer::slow && !pause(limits.slowDelay)) {
+            break;
+        }
+        if (!pauseUntil(link.answerArrives(SteadyClock::now(), reply.bytes.size()))) {
+            break;
+        }
+        if (!sendAll(socket, reply.bytes) || reply.endsConnection) {
+            break;
+        }
+    }
+}
+
 // A silent phone takes the connection and whatever is sent, and never answers.
 void PhoneServer::drain(int socket) {
     while (readPacket(socket)) {
     }
 }
 
-std::optional<std::vector<std::uint8_t>> PhoneServer::readPacket(int socket) {
+std::optional<PhoneServer::Incoming> PhoneServer::readPacket(int socket) {
     const auto deadline = SteadyClock::now() + limits.readTimeout;
-    std::vector<std::uint8_t> packet(obex::packetHeadLength);
-    if (!readExactly(socket, packet.data(), packet.size(), deadline)) {
+    Incoming packet{std::vector<std::uint8_t>(obex::packetHeadLength), {}};
+    std::vector<std::uint8_t>& bytes = packet.bytes;
+    if (!readExactly(socket, bytes.data(), bytes.size(), deadline)) {
         return std::nullopt;
     }
-    const std::size_t length = (std::size_t{packet[1]} << 8) | packet[2];
+    // The head arrives with the first bytes the client sent; the rest follows on the link.
+    packet.firstSeen = SteadyClock::now();
+    const std::size_t length = (std::size_t{bytes[1]} << 8) | bytes[2];
     if (length < obex::packetHeadLength) {
         return std::nullopt;  // not OBEX: there is no way to find the next packet
     }
-    packet.resize(length);
-    if (!readExactly(socket, packet.data() + obex::packetHeadLength,
-                     length - obex::packetHeadLength, deadline)) {
+    bytes.resize(length);
+    if (!readExactly(socket, bytes.data() + obex::packetHeadLength, length - obex::packetHeadLength,
+                     deadline)) {
         return std::nullopt;
     }
     return packet;
@@ -275,10 +310,37 @@ bool PhoneServer::waitReadable(int socket, SteadyClock::time_point deadline) {
 
 // Waits `delay` unless the server stops first; true when the whole delay passed.
 bool PhoneServer::pause(std::chrono::milliseconds delay) {
-    const auto deadline = SteadyClock::now() + delay;
+    return pauseUntil(SteadyClock::now() + delay);
+}
+
+// ppoll rather than poll: a modeled link adds many short waits, and whole milliseconds would
+// lengthen each of them.
+bool PhoneServer::pauseUntil(SteadyClock::time_point deadline) {
+    if (deadline <= SteadyClock::now()) {
+        return true;  // nothing to wait for: a stop is noticed at the next read
+    }
     for (;;) {
         pollfd watched{stopEvent, POLLIN, 0};
-        const int ready = ::poll(&watched, 1, millisecondsUntil(deadline));
+        const timespec left = timespecUntil(deadline);
+        const int ready = ::ppoll(&watched, 1, &left, nullptr);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        return ready == 0;
+    }
+}
+
+bool PhoneServer::awaitDecision(int socket) {
+    const simworld::Link& link = phone.link;
+    if (link.acceptDelay.count() == 0 && !link.neverDecides) {
+        return true;
+    }
+    const auto deadline = SteadyClock::now() + link.acceptDelay;
+    for (;;) {
+        // Only a hang-up counts: what the client sends meanwhile waits for the decision.
+        pollfd watched[2] = {{stopEvent, POLLIN, 0}, {socket, POLLRDHUP, 0}};
+        const timespec left = timespecUntil(deadline);
+        const int ready = ::ppoll(watched, 2, link.neverDecides ? nullptr : &left, nullptr);
         if (ready < 0 && errno == EINTR) {
             continue;
         }

@@ -1,7 +1,9 @@
 #pragma once
 // One simulated phone's Object Push server: a listening TCP socket and one thread per
 // connection, each running an OBEX session. The phone answers as its world file says: accept,
-// refuse every object, stay silent, or accept slowly.
+// refuse every object, stay silent, or accept slowly. Every connection also goes through the
+// phone's link: requests and answers take the time the link needs, and the first PUT of each
+// object waits until the phone's user has decided.
 
 #include <atomic>
 #include <chrono>
@@ -13,6 +15,8 @@
 #include <string>
 #include <thread>
 
+#include "libs/simworld/simworld.h"
+#include "tools/phonesim/link.h"
 #include "tools/phonesim/session.h"
 
 namespace phonesim {
@@ -27,6 +31,7 @@ struct PhoneSettings {
     std::string host = "127.0.0.1";
     int port = 0;  // 0: any free port (see PhoneServer::port)
     Answer answer = Answer::accept;
+    simworld::Link link{};
 };
 
 struct ServerLimits {
@@ -62,13 +67,25 @@ class PhoneServer {
     std::optional<std::string> listenSocket();
     void acceptLoop();
     void reapFinished();
+    // One whole request and when its first bytes came in.
+    struct Incoming {
+        std::vector<std::uint8_t> bytes;
+        std::chrono::steady_clock::time_point firstSeen;
+    };
+
     void serve(int socket, Connection& connection);
+    void answerRequests(int socket);
     void drain(int socket);
-    std::optional<std::vector<std::uint8_t>> readPacket(int socket);
+    std::optional<Incoming> readPacket(int socket);
     bool readExactly(int socket, std::uint8_t* into, std::size_t count,
                      std::chrono::steady_clock::time_point deadline);
     bool waitReadable(int socket, std::chrono::steady_clock::time_point deadline);
     bool pause(std::chrono::milliseconds delay);
+    // Waits until `deadline` unless the server stops first; true when the deadline was reached.
+    bool pauseUntil(std::chrono::steady_clock::time_point deadline);
+    // The user deciding on an object: true once the link's accept delay has passed; false when
+    // the client hung up or the server stopped first, and for a user who never decides.
+    bool awaitDecision(int socket);
     bool sendAll(int socket, const std::vector<std::uint8_t>& bytes);
 
     PhoneSettings phone;

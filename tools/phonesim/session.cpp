@@ -41,6 +41,9 @@ Reply ObexSession::handle(std::span<const std::uint8_t> packet) {
             }
             return {obex::connectResponse(), false};
         case obex::disconnect:
+            if (object) {
+                report("dropped " + nameForEvents() + " (disconnected mid-object)");
+            }
             object.reset();
             return {obex::response(obex::success), true};
         case obex::abort:

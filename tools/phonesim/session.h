@@ -41,6 +41,8 @@ class ObexSession {
 
     // `packet` is one whole request: code, length, the rest.
     Reply handle(std::span<const std::uint8_t> packet);
+    // An object was begun and not yet stored or refused: the next PUT continues it.
+    bool objectInProgress() const { return object.has_value(); }
 
   private:
     // What the PUT packets of the object in progress told so far.

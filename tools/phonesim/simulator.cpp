@@ -1,6 +1,35 @@
 #include "tools/phonesim/simulator.h"
 
+#include <cstdio>
+
 namespace phonesim {
+
+namespace {
+
+// How the phone's link and user show in its "listening" line; nothing for an instant link.
+std::string linkText(const simworld::Link& link) {
+    if (link.isInstant()) {
+        return "";
+    }
+    char text[160];
+    const double rtt = static_cast<double>(link.roundTrip.count()) / 1e3;
+    const double delay = static_cast<double>(link.acceptDelay.count()) / 1e6;
+    std::string rate = "no rate limit";
+    if (link.kilobitsPerSecond > 0) {
+        std::snprintf(text, sizeof text, "%g kbit/s", link.kilobitsPerSecond);
+        rate = text;
+    }
+    std::string decision = "user never decides";
+    if (!link.neverDecides) {
+        std::snprintf(text, sizeof text, "user decides after %g s", delay);
+        decision = link.acceptDelay.count() == 0 ? "user accepts at once" : text;
+    }
+    std::snprintf(text, sizeof text, "; link rtt %g ms, %s; %s", rtt, rate.c_str(),
+                  decision.c_str());
+    return text;
+}
+
+}  // namespace
 
 Simulator::Simulator(std::filesystem::path i, EventSink e, ServerLimits l)
     : inbox(std::move(i)), events(std::move(e)), limits(l) {}
@@ -35,14 +64,14 @@ std::optional<std::string> Simulator::startPhone(const simworld::Phone& phone) {
         return "unknown answer '" + phone.answer + "' (accept, refuse, silent or slow)";
     }
     auto server = std::make_unique<PhoneServer>(
-        PhoneSettings{phone.address, phone.obexHost, phone.obexPort, *answer}, inbox, events,
-        limits);
+        PhoneSettings{phone.address, phone.obexHost, phone.obexPort, *answer, phone.link}, inbox,
+        events, limits);
     if (auto problem = server->start()) {
         return problem;
     }
     if (events) {
         events(simworld::addressText(phone.address) + " listening on " + phone.obexHost + ":" +
-               std::to_string(server->port()) + " (" + phone.answer + ")");
+               std::to_string(server->port()) + " (" + phone.answer + linkText(phone.link) + ")");
     }
     servers.push_back(std::move(server));
     return std::nullopt;

@@ -21,8 +21,8 @@ class Simulator {
     Simulator& operator=(const Simulator&) = delete;
 
     // Starts every phone's server and reports "<address> listening on <host>:<port> (<answer>)"
-    // for each. On the first failure, stops those already started and tells what went wrong,
-    // naming the phone.
+    // for each, the answer followed by the phone's link when it has one. On the first failure,
+    // stops those already started and tells what went wrong, naming the phone.
     std::optional<std::string> start(const simworld::World& world);
     void stop();
 

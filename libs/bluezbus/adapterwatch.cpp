@@ -37,6 +37,9 @@ bool CAdapterWatch::open(std::string& problem) {
         bus.reset();
         return false;
     }
+    // Messages the subscription calls read ahead sit in the connection's queue, and the bus
+    // shows no readiness while they do: serve them now, so that polling the descriptor works.
+    bus->servePending();
     return true;
 }
 

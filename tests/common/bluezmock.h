@@ -82,6 +82,11 @@ class BluezMock {
 
     bool start() { return startBus() && startService(); }
 
+    void stopBus() {
+        stopService();
+        daemon.reset();
+    }
+
     std::string serviceErrors() const { return service != nullptr ? service->errors() : ""; }
 
     // --- the mock's own methods ---

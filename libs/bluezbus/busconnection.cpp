@@ -13,6 +13,7 @@ namespace {
 
 constexpr const char* busName = "org.freedesktop.DBus";
 constexpr const char* busPath = "/org/freedesktop/DBus";
+constexpr milliseconds busAnswerLimit{2000};
 
 std::uint64_t microseconds(milliseconds limit) {
     return static_cast<std::uint64_t>(std::max<milliseconds::rep>(limit.count(), 1)) * 1000;
@@ -227,6 +228,8 @@ std::unique_ptr<CBusConnection> CBusConnection::openSystem(BusError& error) {
         error = {-r, std::string("no system bus: ") + std::strerror(-r)};
         return nullptr;
     }
+    // The bus's own answers (to subscriptions) are bounded as well; sd-bus waits 25 s otherwise.
+    sd_bus_set_method_call_timeout(bus, microseconds(busAnswerLimit));
     return std::unique_ptr<CBusConnection>(new CBusConnection(bus));
 }
 
@@ -315,12 +318,13 @@ void CBusConnection::serveUntil(SteadyClock::time_point deadline,
         if (lost || (stop && stop())) {
             return;
         }
-        if (dispatched) {
-            continue;
-        }
+        // A flood of signals must not hold the caller past its deadline either.
         const auto left = deadline - SteadyClock::now();
         if (left <= SteadyClock::duration::zero()) {
             return;
+        }
+        if (dispatched) {
+            continue;
         }
         const auto wait = std::chrono::duration_cast<std::chrono::microseconds>(left).count() + 1;
         if (sd_bus_wait(bus, static_cast<std::uint64_t>(wait)) < 0) {

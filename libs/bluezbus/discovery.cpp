@@ -169,10 +169,6 @@ DiscoveryResult discoverDevices(CBusConnection& bus, const std::string& adapterP
     const ManagedObjects objects = readManagedObjects(bus, result.error);
     BusError stopError;
     bus.call(adapterPath, adapterInterface, "StopDiscovery", commandLimit, stopError);
-    bus.servePending();
-    if (watch.interruption) {
-        result.error = watch.interruption;
-    }
     if (!result.error) {
         result.devices = devicesFound(watch, objects, maxDevices);
     }

@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev libbluetooth-dev libexpat1-dev libsimpleini-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     ieee-data media-types openobex-apps obexftp
+    libsystemd-dev udev dbus python3-dbusmock
     procps
 )
 

@@ -109,7 +109,7 @@ bool CBTSender::connectSocket() {
             log.line("%s\n", platform::systemErrorText(outcome.error).c_str());
             log.line("closesocket\n");
             currentStatus =
-                outcome.error == ETIMEDOUT ? status::connectTimedOut : status::connectFailed;
+                isConnectTimeout(outcome.error) ? status::connectTimedOut : status::connectFailed;
             return false;
         case ConnectOutcome::Kind::connected:
             break;

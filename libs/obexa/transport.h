@@ -3,6 +3,7 @@
 // the phone's endpoint in the simulated world. Either way the result is a connected stream
 // socket in non-blocking mode, on which the exchange runs unchanged.
 
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,6 +16,12 @@ struct ConnectOutcome {
     int socket = -1;
     int error = 0;  // errno of the failed step
 };
+
+// Whether a failed connect means the phone did not answer in time: the connect's own time-out,
+// or a page no phone answered (BlueZ reports the page time-out of a phone out of range so).
+inline bool isConnectTimeout(int error) {
+    return error == ETIMEDOUT || error == EHOSTDOWN;
+}
 
 class CObexTransport {
   public:

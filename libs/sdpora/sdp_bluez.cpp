@@ -1,17 +1,14 @@
 // The BlueZ SDP client: every record of the device that uses RFCOMM, asked with all its
-// attributes and handed on as the data element stream the device sent.
+// attributes and handed on as the data element stream the device sent. The search never blocks:
+// connect, request and every part of the answer end by one deadline.
 
 #include <bluetooth/bluetooth.h>
 #include <bluetooth/rfcomm.h>
-#include <bluetooth/sdp.h>
-#include <bluetooth/sdp_lib.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 
-#include "platform/btaddress_bluez.h"
+#include "libs/sdpclient/sdpsearch.h"
 #include "platform/filedescriptor.h"
 #include "sdpbackend.h"
 
@@ -19,21 +16,9 @@ namespace sdpora {
 
 namespace {
 
-// The records of a search response as streams; frees the response.
-std::vector<Bytes> takeRecords(sdp_list_t* response) {
-    std::vector<Bytes> records;
-    for (sdp_list_t* item = response; item != nullptr; item = item->next) {
-        auto* record = static_cast<sdp_record_t*>(item->data);
-        sdp_buf_t stream{};
-        if (::sdp_gen_record_pdu(record, &stream) >= 0) {
-            records.emplace_back(stream.data, stream.data + stream.data_size);
-        }
-        std::free(stream.data);
-        ::sdp_record_free(record);
-    }
-    ::sdp_list_free(response, nullptr);
-    return records;
-}
+// The whole lookup of one device: the page, the SDP connect and the answer in all its parts.
+constexpr std::chrono::seconds searchLimit{30};
+constexpr std::uint16_t rfcommUuid = 0x0003;
 
 class BluezSdp : public SdpBackend {
   public:
@@ -45,28 +30,9 @@ class BluezSdp : public SdpBackend {
     }
 
     ServiceSearch searchRfcommRecords(std::uint64_t address) override {
-        const bdaddr_t any{};
-        const bdaddr_t device = platform::btaddress::toBluez(address);
-        sdp_session_t* session = ::sdp_connect(&any, &device, SDP_RETRY_IF_BUSY);
-        if (session == nullptr) {
-            return {errno, {}};
-        }
-        uuid_t rfcomm;
-        ::sdp_uuid16_create(&rfcomm, RFCOMM_UUID);
-        std::uint32_t allAttributes = 0x0000FFFF;
-        sdp_list_t* search = ::sdp_list_append(nullptr, &rfcomm);
-        sdp_list_t* attributes = ::sdp_list_append(nullptr, &allAttributes);
-        sdp_list_t* response = nullptr;
-        const int result = ::sdp_service_search_attr_req(session, search, SDP_ATTR_REQ_RANGE,
-                                                         attributes, &response);
-        const int error = errno;
-        ::sdp_list_free(search, nullptr);
-        ::sdp_list_free(attributes, nullptr);
-        ::sdp_close(session);
-        if (result < 0) {
-            return {error != 0 ? error : EIO, {}};
-        }
-        return {0, takeRecords(response)};
+        sdpclient::SearchOutcome found = sdpclient::searchDevice(
+            address, rfcommUuid, sdpclient::SteadyClock::now() + searchLimit);
+        return {found.error, std::move(found.records)};
     }
 
   private:

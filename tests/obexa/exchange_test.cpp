@@ -386,7 +386,11 @@ INSTANTIATE_TEST_SUITE_P(
                       ConnectFailureCase{"timedOut",
                                          {ConnectOutcome::Kind::connectFailed, -1, ETIMEDOUT},
                                          15,
-                                         "Err at connect(): 110\n"}),
+                                         "Err at connect(): 110\n"},
+                      ConnectFailureCase{"outOfRange",
+                                         {ConnectOutcome::Kind::connectFailed, -1, EHOSTDOWN},
+                                         15,
+                                         "Err at connect(): 112\nHost is down\n"}),
     [](const auto& info) { return std::string(info.param.what); });
 
 TEST(PushRefusal, UnsendableObjectsAreRefusedWithoutConnecting) {

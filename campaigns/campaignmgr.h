@@ -32,8 +32,10 @@ class CCampaignMgr {
     // Replaces the campaigns by those of the list file, up to its first bad or missing section.
     void loadAll();
     // Rewrites the list file: removes the sections the last load or save left, then writes every
-    // campaign in enumeration order as sections 1, 2, ...
-    void saveAll();
+    // campaign in enumeration order as sections 1, 2, ... All in one replacement of the file, so
+    // a crash leaves the old list or the new one. False (logged, the file unchanged) when the
+    // file could not be written.
+    bool saveAll();
     // Takes ownership of the campaign and returns true, unless a campaign of the same name exists:
     // then false, and the caller keeps it. Does not write the file.
     bool addCampaign(std::unique_ptr<CCampaign>&& campaign);
@@ -80,7 +82,8 @@ class CCampaignMgr {
     Entry* findByName(const std::string& name);
     void insertLoaded(std::unique_ptr<CCampaign> campaign);
     void enforcePriorityRules(CCampaign& campaign);
-    void eraseStoredSection(CCampaign& scratch, int n) const;
+    bool saveAll(CIniBatch& batch);
+    void eraseStoredSection(CCampaign& scratch, int n, CIniBatch& batch) const;
     void clear();
 
     std::unique_ptr<CRTCampaign> rangeTest;

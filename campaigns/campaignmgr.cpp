@@ -115,6 +115,29 @@ void CCampaignMgr::removeCampaign(CCampaign* campaign) {
     }
 }
 
+bool CCampaignMgr::rename(CCampaign* campaign) {
+    const std::string name = campaign->getValue4Key("campaname");
+    for (auto& chain : campaignMap) {
+        for (auto it = chain.begin(); it != chain.end(); ++it) {
+            if (it->campaign.get() != campaign) {
+                continue;
+            }
+            if (it->name == name) {
+                return true;
+            }
+            if (findByName(name) != nullptr) {
+                return false;
+            }
+            std::unique_ptr<CCampaign> owned = std::move(it->campaign);
+            chain.erase(it);
+            auto& target = campaignMap[bucketOf(name)];
+            target.insert(target.begin(), Entry{name, std::move(owned)});
+            return true;
+        }
+    }
+    return false;
+}
+
 void CCampaignMgr::loadAll() {
     clear();
     int n = 1;

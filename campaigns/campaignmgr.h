@@ -42,6 +42,10 @@ class CCampaignMgr {
     // Erases the campaign's section, destroys it and saves the list. Null, or a campaign the
     // manager does not hold, is ignored.
     void removeCampaign(CCampaign* campaign);
+    // Files a campaign the manager holds under its name after the operator changed it. False,
+    // and it stays filed as before, when another campaign already has that name (or the
+    // manager does not hold it). Does not write the file.
+    bool rename(CCampaign* campaign);
 
     // The campaign to send now: the smallest priority among the active, sendable ones; the first
     // met wins a tie. Null when none. The manager keeps ownership.

@@ -434,6 +434,30 @@ TEST_F(CampaignMgrTest, HandEditedRuleBreaksLoadInTheShapeTheRulesAllow) {
     EXPECT_TRUE(std::filesystem::exists("campaigns_test_err.txt")) << "the repairs are logged";
 }
 
+// Two campaigns of one name would lose one of them at the next load: a rename to a name in use
+// is refused, and a renamed campaign is found under its new name only.
+TEST_F(CampaignMgrTest, ARenamedCampaignIsFiledUnderItsNewNameUnlessAnotherHasIt) {
+    add("fallback");
+    CCampaign& spring = add("spring");
+    add("summer");
+    spring.setValue4Key("campaname", "summer");
+    EXPECT_FALSE(manager.rename(&spring));
+    spring.setValue4Key("campaname", "autumn");
+    EXPECT_TRUE(manager.rename(&spring));
+    EXPECT_TRUE(manager.rename(&spring)) << "the same name again";
+    CCampaign stranger(&manager);
+    EXPECT_FALSE(manager.rename(&stranger));
+
+    auto taken = std::make_unique<CCampaign>(&manager);
+    taken->setValue4Key("campaname", "autumn");
+    EXPECT_FALSE(manager.addCampaign(std::move(taken)));
+    add("spring");
+    ASSERT_TRUE(manager.saveAll());
+    CCampaignMgr restarted;
+    restarted.loadAll();
+    EXPECT_EQ(restarted.getCount(), 4);
+}
+
 TEST_F(CampaignMgrTest, SameNameInALaterSectionReplacesTheEarlierCampaign) {
     writeList(section(1, "first", 0, 1000) + section(2, "twin", 1, 5) + section(3, "twin", 1, 6));
     manager.loadAll();

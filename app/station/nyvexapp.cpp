@@ -74,6 +74,46 @@ void CNyvexApp::showMessage(const std::string& text, const std::string& title) {
     CUserNotice::showOnConsole(text, title);
 }
 
+bool CNyvexApp::runToolCommand(ToolCommand command, const ToolDialog& dialog) {
+    if (command == ToolCommand::configuration) {
+        if (dialog() == dialogOk && backOffice() != nullptr) {
+            setUpBackOffice();
+        }
+        return true;
+    }
+    CThreadCenter* center = threadCenter();
+    if (center == nullptr || center->checkRadio() < 1) {
+        showMessage(text("dongle_missing"), "Tolvik");
+        return false;
+    }
+    if (command == ToolCommand::campaigns) {
+        center->sender()->clearJobs();
+    }
+    center->pause(true);
+    center->apply();
+    // The workers resume however the dialog ends.
+    struct Resume {
+        CThreadCenter& center;
+        ~Resume() {
+            center.pause(false);
+            center.apply();
+        }
+    } resume{*center};
+    dialog();
+    return true;
+}
+
+void CNyvexApp::setUpBackOffice() {
+    const CInit settings = configCopy();
+    backo::CBackOffice& office = *backOffice();
+    office.configure(settings.getInt("duration", true), settings.getInt("politemode", false) != 0,
+                     settings.getInt("testmode", false) != 0);
+    office.loadBlockedAddresses();
+    if (!office.openStore(settings.getString("archfile", true))) {
+        logError("err while setting up store", support::typeTag(this));
+    }
+}
+
 void CUserNotice::showOnConsole(const std::string& text, const std::string& title) {
     std::cerr << (title.empty() ? "" : title + ": ") << text << std::endl;
 }

@@ -75,13 +75,28 @@ QString CFileChooser::openFileName(QWidget* parent, const QString& caption, cons
                                    const QString& filter) {
     Seam& s = seam();
     if (s.answeringChoosers) {
-        s.choosers.append({parent, caption, folder, filter});
+        s.choosers.append({parent, caption, folder, filter, QString(), false});
         return s.fileNames.isEmpty() ? QString() : s.fileNames.dequeue();
     }
     if (!hasScreen()) {
         return {};
     }
     return QFileDialog::getOpenFileName(parent, caption, folder, filter);
+}
+
+QString CFileChooser::anyFileName(QWidget* parent, const QString& caption, const QString& folder,
+                                  const QString& name, const QString& filter) {
+    Seam& s = seam();
+    if (s.answeringChoosers) {
+        s.choosers.append({parent, caption, folder, filter, name, true});
+        return s.fileNames.isEmpty() ? QString() : s.fileNames.dequeue();
+    }
+    if (!hasScreen()) {
+        return {};
+    }
+    const QString offered = name.isEmpty() ? folder : folder + QLatin1Char('/') + name;
+    return QFileDialog::getSaveFileName(parent, caption, offered, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 void CFileChooser::answerForTests(bool on) {

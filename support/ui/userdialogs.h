@@ -41,11 +41,18 @@ class CFileChooser {
         QString caption;
         QString folder;
         QString filter;
+        QString name;  // the name offered (anyFileName)
+        bool anyName;  // any name could be typed, an existing file or not (anyFileName)
     };
 
     // A modal chooser of one existing file; the chosen path, or empty when cancelled.
     static QString openFileName(QWidget* parent, const QString& caption, const QString& folder,
                                 const QString& filter);
+    // A modal chooser in which any name may be typed, an existing file or a new one (the save
+    // style, without the question whether to replace a file: nothing is written to it). It
+    // opens in `folder` offering `name`; the chosen path, or empty when cancelled.
+    static QString anyFileName(QWidget* parent, const QString& caption, const QString& folder,
+                               const QString& name, const QString& filter);
 
     // The test seam: the queued names are the answers in turn; with none left, cancelled.
     static void answerForTests(bool on);

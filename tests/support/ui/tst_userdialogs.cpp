@@ -39,6 +39,18 @@ class UserDialogsTest : public QObject {
         QCOMPARE(CFileChooser::openFileName(nullptr, "Media", "/tmp", "*.jpg"), QString());
         QCOMPARE(seam.choosers().size(), 2);
         QCOMPARE(seam.choosers().at(0).folder, QStringLiteral("/tmp"));
+        QVERIFY(!seam.choosers().at(0).anyName);
+    }
+
+    void aChooserForAnyNameOffersTheCurrentName() {
+        DialogSeam seam;
+        seam.chooseNextFile("/tmp/not-yet.gif");
+        QCOMPARE(CFileChooser::anyFileName(nullptr, "Media", "/tmp", "spring.gif", "All Files (*)"),
+                 QStringLiteral("/tmp/not-yet.gif"));
+        QCOMPARE(seam.choosers().size(), 1);
+        QCOMPARE(seam.choosers().at(0).name, QStringLiteral("spring.gif"));
+        QCOMPARE(seam.choosers().at(0).folder, QStringLiteral("/tmp"));
+        QVERIFY(seam.choosers().at(0).anyName);
     }
 
     void withoutAScreenNothingWaits() {
@@ -47,6 +59,7 @@ class UserDialogsTest : public QObject {
                                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No),
                  QMessageBox::No);
         QCOMPARE(CFileChooser::openFileName(nullptr, "Media", "/tmp", "*"), QString());
+        QCOMPARE(CFileChooser::anyFileName(nullptr, "Media", "/tmp", "a.gif", "*"), QString());
         QVERIFY(CMessageBox::shown().isEmpty());
     }
 };

@@ -86,11 +86,6 @@ bool CNyvexApp::runToolCommand(ToolCommand command, const ToolDialog& dialog) {
         showMessage(text("dongle_missing"), "Tolvik");
         return false;
     }
-    if (command == ToolCommand::campaigns) {
-        center->sender()->clearJobs();
-    }
-    center->pause(true);
-    center->apply();
     // The workers resume however the dialog ends.
     struct Resume {
         CThreadCenter& center;
@@ -99,7 +94,26 @@ bool CNyvexApp::runToolCommand(ToolCommand command, const ToolDialog& dialog) {
             center.apply();
         }
     } resume{*center};
+    if (command != ToolCommand::campaigns) {
+        center->pause(true);
+        center->apply();
+    } else if (!pauseForCampaignChanges(*center)) {
+        return false;
+    }
     dialog();
+    return true;
+}
+
+bool CNyvexApp::pauseForCampaignChanges(CThreadCenter& center) {
+    // The campaign dialog changes and deletes campaigns: it opens only once the job machine and
+    // the dispatcher are out of the campaign manager. The jobs are deleted after that, so that
+    // no job made just before the pause sends a campaign the operator changes.
+    if (!center.pauseAndWait()) {
+        logError("campaigns not opened: the workers did not pause in time", support::typeTag(this));
+        showMessage(text("workers_busy_try_again"), "Tolvik");
+        return false;
+    }
+    center.sender()->clearJobs();
     return true;
 }
 

@@ -60,11 +60,16 @@ class CNyvexApp {
 
     // Runs a tool command around its dialog. The range test, blocking list and campaigns need a
     // radio: without one only "dongle_missing" is shown and nothing else happens (false).
-    // Otherwise the campaigns command first empties the job list, and the back office, the job
-    // machine and the sender are paused while the dialog runs and resumed after it. The
+    // Otherwise the back office, the job machine and the sender are paused while the dialog runs
+    // and resumed after it; for the campaigns the pause also waits until no worker is inside the
+    // campaign manager and then empties the job list (pauseForCampaignChanges). The
     // configuration command runs its dialog without radio check or pause and, after OK, sets
     // the back office up again from the settings.
     bool runToolCommand(ToolCommand command, const ToolDialog& dialog);
+    // Pauses the workers for the campaign dialog and waits until none is inside the campaign
+    // manager, then empties the job list; false (logged and shown) when they did not pause in
+    // time.
+    bool pauseForCampaignChanges(CThreadCenter& center);
     // The back office takes the settings, the blocked addresses and its device memory file (a
     // file that cannot be opened is logged as "err while setting up store").
     void setUpBackOffice();

@@ -1,7 +1,7 @@
-// The operator changes and deletes campaigns (as the campaign dialog does, between the waiting
-// pause and the resume) while the job machine turns a steady stream of devices into jobs and a
-// slow phone's push stays in flight. No worker may read a campaign while it changes or after it
-// is gone: AddressSanitizer and ThreadSanitizer watch every round.
+// The operator changes and deletes campaigns through the campaigns command (its dialog stands in
+// here) while the job machine turns a steady stream of devices into jobs and a slow phone's push
+// stays in flight. No worker may read a campaign while it changes or after it is gone:
+// AddressSanitizer and ThreadSanitizer watch every round.
 
 #include <gtest/gtest.h>
 
@@ -52,7 +52,9 @@ class CampaignChangeTest : public ::testing::Test {
             addCampaign("Filler" + std::to_string(i), "missing.gif");
         }
         ASSERT_TRUE(campaigns->saveAll());
-        center = std::make_unique<CThreadCenter>(library("libRadiox.so"), fakeLibrary);
+        centerPart =
+            std::make_unique<RegisteredPart<CThreadCenter>>(library("libRadiox.so"), fakeLibrary);
+        center = centerPart->get();
         ASSERT_TRUE(center->front()->createScanner());
         ASSERT_TRUE(center->sender()->isReady());
     }
@@ -60,7 +62,7 @@ class CampaignChangeTest : public ::testing::Test {
     void TearDown() override {
         stopFeeding();
         fakeobexa::release(slowPhone);
-        center.reset();
+        centerPart.reset();
         unsetenv("NYVEX_SIMULATION");
         blto::CBlueSync::setTimeScale(1.0);
     }
@@ -123,7 +125,9 @@ class CampaignChangeTest : public ::testing::Test {
 
     StationFolder station;
     RegisteredPart<campag::CCampaignMgr> campaigns;
-    std::unique_ptr<CThreadCenter> center;
+    // Made in SetUp, after the campaigns it reads; goes before them.
+    std::unique_ptr<RegisteredPart<CThreadCenter>> centerPart;
+    CThreadCenter* center = nullptr;
     std::atomic<bool> feeding{true};
     std::thread feeder;
 };
@@ -142,13 +146,15 @@ TEST_F(CampaignChangeTest, CampaignsChangeAndGoWhileJobsAreMadeAndASlowPushIsInF
         ASSERT_TRUE(waitUntil([&] { return fakeobexa::finishedCount() > round; }))
             << "pushes go on between the changes";
         const auto before = std::chrono::steady_clock::now();
-        ASSERT_TRUE(center->pauseAndWait()) << "the workers left the campaigns in time";
-        EXPECT_LT(std::chrono::steady_clock::now() - before, CThreadCenter::toolPauseWait)
-            << "the pause never waits for the slow phone";
-        center->sender()->clearJobs();
-        changeCampaigns(round);
-        center->pause(false);
-        center->apply();
+        std::chrono::steady_clock::duration waited{};
+        const bool ran = theApp().runToolCommand(ToolCommand::campaigns, [&] {
+            waited = std::chrono::steady_clock::now() - before;
+            EXPECT_EQ(center->sender()->jobCount(), 0);
+            changeCampaigns(round);
+            return 1;
+        });
+        ASSERT_TRUE(ran) << "the workers left the campaigns in time";
+        EXPECT_LT(waited, CThreadCenter::toolPauseWait) << "the pause never waits for the phone";
     }
     stopFeeding();
 

@@ -4,6 +4,7 @@
 // on every control of the campaign and broadcast-time dialogs.
 
 #include <QCheckBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -243,6 +244,39 @@ class CampaignDialogsTest : public QObject {
         QCOMPARE(column(dialog, 1), (QStringList{"Spring", "Welcome"}));
         QVERIFY(!station->listFileHas("Summer"));
         QVERIFY(!findWidget<QPushButton>(&dialog, "deleteButton")->isVisible());
+    }
+
+    // A media file without an extension cannot be sent: its row shows the envelope with the
+    // exclamation mark and the send name alone, and the campaign can still be opened; its OK
+    // refuses the media file.
+    void aCampaignWithoutAnExtensionStaysListedAndUsable() {
+        station->addCampaign("Welcome");
+        CCampaign& plain = station->addCampaign("Plain");
+        plain.setValue4Key("mediafile", station->mediaFile("picture"));
+        auto period = std::make_unique<schedule::CWeekdayPeriod>(0);
+        period->setStart({2, 8, 0});
+        period->setEnd({2, 9, 0});
+        plain.getSchedule()->addPeriod(std::move(period));
+        QVERIFY(station->manager.saveAll());
+        CCampaignDlg dialog(station->manager, radioName);
+        dialog.show();
+        QCOMPARE(column(dialog, 2), (QStringList{"Plain", "Welcome.gif"}));
+        auto* list = findWidget<QTreeWidget>(&dialog, "campaignList");
+        const QImage notSendable = list->topLevelItem(0)->icon(0).pixmap(15).toImage();
+        const QImage sendable = list->topLevelItem(1)->icon(0).pixmap(15).toImage();
+        QVERIFY(!notSendable.isNull() && !sendable.isNull());
+        QVERIFY(notSendable != sendable);
+
+        clickRow(dialog, 0);
+        const auto ran = whenModalOpens<CInitDlg>([](CInitDlg* edit) {
+            QCOMPARE(findWidget<QLabel>(edit, "extensionLabel")->text(), QString());
+            click(edit, "okButton");
+            QCOMPARE(edit->highlightedControl(), 1007);
+            click(edit, "cancelButton");
+        });
+        click(&dialog, "changeButton");
+        QVERIFY(*ran);
+        QCOMPARE(column(dialog, 1), (QStringList{"Plain", "Welcome"}));
     }
 
     // Rows of priorities 1, 2 and 1000: Up swaps 2 with 1; the always campaign cannot move up

@@ -70,13 +70,18 @@ QStringList column(CCampaignDlg& dialog, int index) {
     return texts;
 }
 
-int prioOf(campag::CCampaignMgr& manager, const std::string& name) {
+CCampaign* findByName(campag::CCampaignMgr& manager, const std::string& name) {
     for (CCampaign* c = manager.getFirst(); c; c = manager.getNext()) {
         if (c->getValue4Key("campaname") == name) {
-            return c->getPrio();
+            return c;
         }
     }
-    return -1;
+    return nullptr;
+}
+
+int prioOf(campag::CCampaignMgr& manager, const std::string& name) {
+    const CCampaign* campaign = findByName(manager, name);
+    return campaign != nullptr ? campaign->getPrio() : -1;
 }
 
 // Gives the campaign being edited a Monday period through the broadcast-time dialogs.
@@ -168,7 +173,19 @@ class CampaignDialogsTest : public QObject {
         QCOMPARE(station->manager.getCount(), 2);
         QCOMPARE(prioOf(station->manager, "Spring"), 1);
         QCOMPARE(column(dialog, 1), (QStringList{"Spring", "Welcome"}));
-        QVERIFY(station->listFileHas("Spring"));
+
+        // What the dialogs saved is what the station loads.
+        const CCampaign* made = findByName(station->manager, "Spring");
+        campag::CCampaignMgr restarted;
+        restarted.loadAll();
+        const CCampaign* loaded = findByName(restarted, "Spring");
+        QVERIFY(made != nullptr && loaded != nullptr);
+        for (const char* key : {"campaname", "sendfilename", "mediafile"}) {
+            QCOMPARE(loaded->getValue4Key(key), made->getValue4Key(key));
+        }
+        QCOMPARE(loaded->getPrio(), made->getPrio());
+        QCOMPARE(loaded->getSchedule()->getType(), schedule::weekdays);
+        QCOMPARE(loaded->getSchedule()->getDescription(), made->getSchedule()->getDescription());
     }
 
     // The taken name brings the message and the edit dialog again with what was typed; a name

@@ -152,12 +152,18 @@ bool CCampaign::isSendable() const {
 }
 
 void CCampaign::save(int n) {
+    CIniBatch batch;
+    save(n, batch);
+    batch.commit();
+}
+
+void CCampaign::save(int n, CIniBatch& batch) {
     if (n != 0) {
         index = n;
     }
-    store(index);
+    store(index, batch);
     campaignSchedule->setListName(getListName());
-    campaignSchedule->save(index);
+    campaignSchedule->save(index, batch);
 }
 
 bool CCampaign::load(int n) {
@@ -173,13 +179,32 @@ bool CCampaign::load(int n) {
 }
 
 void CCampaign::erase(int n) {
+    CIniBatch batch;
+    erase(n, batch);
+    batch.commit();
+}
+
+void CCampaign::erase(int n, CIniBatch& batch) {
     if (n != 0) {
         index = n;
     }
     campaignSchedule->setListName(getListName());
-    campaignSchedule->erase(index);
+    campaignSchedule->erase(index, batch);
     campaignSchedule->clearPeriods();
-    CList2IniSerializer::erase(index);
+    CList2IniSerializer::erase(index, batch);
+}
+
+std::unique_ptr<CCampaign> CCampaign::copyForSending() const {
+    auto copy = std::make_unique<CCampaign>(nullptr);
+    copyRecordInto(*copy);
+    return copy;
+}
+
+void CCampaign::copyRecordInto(CCampaign& copy) const {
+    copy.campaignSchedule->setType(campaignSchedule->getType());
+    copy.values = values;
+    copy.fresh = fresh;
+    copy.index = index;
 }
 
 }  // namespace campag

@@ -54,12 +54,23 @@ class CCampaign : public CList2IniSerializer {
     bool isSendFileNameValid() const;
     virtual bool isSendable() const;
 
-    // Section number n (0: the number last used).
+    // Section number n (0: the number last used). The forms with a batch only add their
+    // changes to it.
     void save(int n);
+    void save(int n, CIniBatch& batch);
     // False when a campaign or schedule key of the section is missing.
     bool load(int n);
     // Deletes the campaign's and its schedule's keys; the section header stays.
     void erase(int n);
+    void erase(int n, CIniBatch& batch);
+
+    // A copy of what a push reads from the campaign (its name, send name, media file, priority
+    // and schedule type, without periods), belonging to no manager: a send job keeps it, so
+    // that a push never reads a campaign the operator changes or deletes meanwhile.
+    virtual std::unique_ptr<CCampaign> copyForSending() const;
+
+  protected:
+    void copyRecordInto(CCampaign& copy) const;
 
   private:
     int lowestFreePrio() const;

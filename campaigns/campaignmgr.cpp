@@ -5,7 +5,6 @@
 
 #include "campaigns/randomname.h"
 #include "config/configstore.h"
-#include "platform/profile.h"
 #include "platform/text.h"
 #include "support/buckethash.h"
 #include "support/logentry.h"
@@ -106,12 +105,37 @@ void CCampaignMgr::removeCampaign(CCampaign* campaign) {
             if (it->campaign.get() != campaign) {
                 continue;
             }
-            campaign->erase(0);
+            // The erase and the new list go to the file in one replacement.
+            CIniBatch batch;
+            campaign->erase(0, batch);
             chain.erase(it);
-            saveAll();
+            saveAll(batch);
             return;
         }
     }
+}
+
+bool CCampaignMgr::rename(CCampaign* campaign) {
+    const std::string name = campaign->getValue4Key("campaname");
+    for (auto& chain : campaignMap) {
+        for (auto it = chain.begin(); it != chain.end(); ++it) {
+            if (it->campaign.get() != campaign) {
+                continue;
+            }
+            if (it->name == name) {
+                return true;
+            }
+            if (findByName(name) != nullptr) {
+                return false;
+            }
+            std::unique_ptr<CCampaign> owned = std::move(it->campaign);
+            chain.erase(it);
+            auto& target = campaignMap[bucketOf(name)];
+            target.insert(target.begin(), Entry{name, std::move(owned)});
+            return true;
+        }
+    }
+    return false;
 }
 
 void CCampaignMgr::loadAll() {
@@ -163,28 +187,38 @@ void CCampaignMgr::enforcePriorityRules(CCampaign& campaign) {
     }
 }
 
-void CCampaignMgr::saveAll() {
+bool CCampaignMgr::saveAll() {
+    CIniBatch batch;
+    return saveAll(batch);
+}
+
+bool CCampaignMgr::saveAll(CIniBatch& batch) {
     CCampaign scratch(this);
     for (int n = sectionCount; n >= 1; --n) {
-        eraseStoredSection(scratch, n);
+        eraseStoredSection(scratch, n, batch);
     }
     int written = 0;
     Position position;
     while (CCampaign* campaign = step(position)) {
-        campaign->save(++written);
+        campaign->save(++written, batch);
+    }
+    if (!batch.commit()) {
+        // The file still holds the sections of the last load or save: the next save removes
+        // those.
+        support::logError("campaigns not saved: cannot write " + config::configCopy().dataIniPath(),
+                          support::typeTag(this));
+        return false;
     }
     sectionCount = written;
+    return true;
 }
 
-void CCampaignMgr::eraseStoredSection(CCampaign& scratch, int n) const {
-    // Loading first tells the scratch campaign which period keys the section holds.
+void CCampaignMgr::eraseStoredSection(CCampaign& scratch, int n, CIniBatch& batch) const {
+    // Loading first tells the scratch campaign which period keys the section holds; the file
+    // is not changed before the batch is written, so every section reads as it was.
     scratch.load(n);
-    scratch.erase(n);
-    const std::string file = config::configCopy().dataIniPath();
-    const std::string section = scratch.getListName() + std::to_string(n);
-    if (platform::profile::keys(file, section).empty()) {
-        platform::profile::deleteSection(file, section);
-    }
+    scratch.erase(n, batch);
+    batch.deleteSectionIfEmpty(scratch.getListName() + std::to_string(n));
 }
 
 CCampaign* CCampaignMgr::chooseCampaign() const {

@@ -32,14 +32,20 @@ class CCampaignMgr {
     // Replaces the campaigns by those of the list file, up to its first bad or missing section.
     void loadAll();
     // Rewrites the list file: removes the sections the last load or save left, then writes every
-    // campaign in enumeration order as sections 1, 2, ...
-    void saveAll();
+    // campaign in enumeration order as sections 1, 2, ... All in one replacement of the file, so
+    // a crash leaves the old list or the new one. False (logged, the file unchanged) when the
+    // file could not be written.
+    bool saveAll();
     // Takes ownership of the campaign and returns true, unless a campaign of the same name exists:
     // then false, and the caller keeps it. Does not write the file.
     bool addCampaign(std::unique_ptr<CCampaign>&& campaign);
     // Erases the campaign's section, destroys it and saves the list. Null, or a campaign the
     // manager does not hold, is ignored.
     void removeCampaign(CCampaign* campaign);
+    // Files a campaign the manager holds under its name after the operator changed it. False,
+    // and it stays filed as before, when another campaign already has that name (or the
+    // manager does not hold it). Does not write the file.
+    bool rename(CCampaign* campaign);
 
     // The campaign to send now: the smallest priority among the active, sendable ones; the first
     // met wins a tie. Null when none. The manager keeps ownership.
@@ -80,7 +86,8 @@ class CCampaignMgr {
     Entry* findByName(const std::string& name);
     void insertLoaded(std::unique_ptr<CCampaign> campaign);
     void enforcePriorityRules(CCampaign& campaign);
-    void eraseStoredSection(CCampaign& scratch, int n) const;
+    bool saveAll(CIniBatch& batch);
+    void eraseStoredSection(CCampaign& scratch, int n, CIniBatch& batch) const;
     void clear();
 
     std::unique_ptr<CRTCampaign> rangeTest;

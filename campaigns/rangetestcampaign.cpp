@@ -11,4 +11,10 @@ bool CRTCampaign::isSendable() const {
            hasMimeType() && isSendFileNameValid();
 }
 
+std::unique_ptr<CCampaign> CRTCampaign::copyForSending() const {
+    auto copy = std::make_unique<CRTCampaign>(nullptr);
+    copyRecordInto(*copy);
+    return copy;
+}
+
 }  // namespace campag

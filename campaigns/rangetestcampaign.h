@@ -19,6 +19,7 @@ class CRTCampaign : public CCampaign {
     // The picture has its exact size and the media and send-name checks pass; the campaign has
     // no name to check.
     bool isSendable() const override;
+    std::unique_ptr<CCampaign> copyForSending() const override;
 };
 
 }  // namespace campag

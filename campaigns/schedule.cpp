@@ -82,10 +82,16 @@ std::string CSchedule::getDescription() const {
 }
 
 void CSchedule::save(int n) {
-    store(n);
+    CIniBatch batch;
+    save(n, batch);
+    batch.commit();
+}
+
+void CSchedule::save(int n, CIniBatch& batch) {
+    store(n, batch);
     for (const auto& period : periods) {
         period->setListName(getListName());
-        period->store(n);
+        period->store(n, batch);
     }
 }
 
@@ -118,11 +124,17 @@ bool CSchedule::load(int n) {
 }
 
 void CSchedule::erase(int n) {
+    CIniBatch batch;
+    erase(n, batch);
+    batch.commit();
+}
+
+void CSchedule::erase(int n, CIniBatch& batch) {
     for (const auto& period : periods) {
         period->setListName(getListName());
-        period->erase(n);
+        period->erase(n, batch);
     }
-    CList2IniSerializer::erase(n);
+    CList2IniSerializer::erase(n, batch);
 }
 
 std::unique_ptr<CPeriod> CSchedule::makePeriod(int type, int position) const {

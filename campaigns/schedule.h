@@ -38,12 +38,17 @@ class CSchedule : public CList2IniSerializer {
     bool isActive(std::int64_t now) const;
     std::string getDescription() const;
 
+    // Writes the schedule's and its periods' keys into section n; the form with a batch only
+    // adds them to it.
     void save(int n);
+    void save(int n, CIniBatch& batch);
     // Replaces the periods by those of section n; false when a schedule or period key is
     // missing.
     bool load(int n);
     // Deletes the schedule's and its periods' keys from section n; the periods stay in memory.
+    // The form with a batch only adds the deletions to it.
     void erase(int n);
+    void erase(int n, CIniBatch& batch);
 
   private:
     std::unique_ptr<CPeriod> makePeriod(int type, int position) const;

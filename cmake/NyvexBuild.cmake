@@ -44,3 +44,21 @@ function(nyvex_library_exports target map)
   target_link_options(${target} PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined
                       -Wl,--version-script=${map})
 endfunction()
+
+# add_nyvex_qt_test(NAME SOURCES... [LIBS ...] [LABELS ...] [ENV VAR=value ...] [PROPERTIES ...])
+# One Qt Test executable for a dialog or window: real widgets on the offscreen platform.
+function(add_nyvex_qt_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;ENV;PROPERTIES" ${ARGN})
+  find_package(Qt6 REQUIRED COMPONENTS Test Widgets)
+  add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test Qt6::Widgets Nyvex::warnings)
+  set_target_properties(${name} PROPERTIES AUTOMOC ON RUNTIME_OUTPUT_DIRECTORY ${NYVEX_TEST_OUTPUT_DIR})
+  target_compile_definitions(${name} PRIVATE NYVEX_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
+                                             NYVEX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS "${T_LABELS}"
+                                          ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${T_ENV}")
+  if(T_PROPERTIES)
+    set_tests_properties(${name} PROPERTIES ${T_PROPERTIES})
+  endif()
+endfunction()

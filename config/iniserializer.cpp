@@ -41,10 +41,32 @@ void CSerializerBase::setInt64(const std::string& key, std::int64_t value) {
     setValue4Key(key, std::to_string(value));
 }
 
+void CIniBatch::write(const std::string& section, const std::string& key,
+                      const std::string& value) {
+    changes.push_back({platform::profile::Change::Kind::write, section, key, value});
+}
+
+void CIniBatch::deleteKey(const std::string& section, const std::string& key) {
+    changes.push_back({platform::profile::Change::Kind::deleteKey, section, key, {}});
+}
+
+void CIniBatch::deleteSectionIfEmpty(const std::string& section) {
+    changes.push_back({platform::profile::Change::Kind::deleteSectionIfEmpty, section, {}, {}});
+}
+
+bool CIniBatch::commit() const {
+    return platform::profile::applyBatch(config::configCopy().dataIniPath(), changes);
+}
+
 void CList2IniSerializer::store(int n) const {
-    const std::string file = config::configCopy().dataIniPath();
+    CIniBatch batch;
+    store(n, batch);
+    batch.commit();
+}
+
+void CList2IniSerializer::store(int n, CIniBatch& batch) const {
     for (const auto& [key, value] : values) {
-        platform::profile::write(file, sectionName(n), key, value);
+        batch.write(sectionName(n), key, value);
     }
 }
 
@@ -62,8 +84,13 @@ bool CList2IniSerializer::load(int n) {
 }
 
 void CList2IniSerializer::erase(int n) const {
-    const std::string file = config::configCopy().dataIniPath();
+    CIniBatch batch;
+    erase(n, batch);
+    batch.commit();
+}
+
+void CList2IniSerializer::erase(int n, CIniBatch& batch) const {
     for (const auto& entry : values) {
-        platform::profile::deleteKey(file, sectionName(n), entry.first);
+        batch.deleteKey(sectionName(n), entry.first);
     }
 }

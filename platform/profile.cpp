@@ -189,4 +189,37 @@ std::vector<std::string> keys(const std::string& file, const std::string& sectio
     });
 }
 
+namespace {
+
+// One change on the parsed file; true when it changed something.
+bool applyChange(CSimpleIniA& ini, const Change& change) {
+    const char* section = change.section.c_str();
+    switch (change.kind) {
+        case Change::Kind::write: {
+            const char* old = ini.GetValue(section, change.key.c_str(), nullptr);
+            if (old != nullptr && change.value == old) {
+                return false;
+            }
+            return ini.SetValue(section, change.key.c_str(), change.value.c_str()) >= 0;
+        }
+        case Change::Kind::deleteKey:
+            return ini.Delete(section, change.key.c_str());
+        case Change::Kind::deleteSectionIfEmpty:
+            return ini.GetSectionSize(section) == 0 && ini.Delete(section, nullptr);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool applyBatch(const std::string& file, const std::vector<Change>& changes) {
+    return withFile(file, [&](IniFile& f, const std::string& path) {
+        bool changed = false;
+        for (const Change& change : changes) {
+            changed = applyChange(f.ini, change) || changed;
+        }
+        return !changed || f.save(path);
+    });
+}
+
 }  // namespace platform::profile

@@ -25,4 +25,22 @@ std::vector<std::string> sections(const std::string& file);
 // The keys of a section, in file order.
 std::vector<std::string> keys(const std::string& file, const std::string& section);
 
+// One change of a batch (applyBatch).
+struct Change {
+    enum class Kind {
+        write,                // sets `key` to `value`
+        deleteKey,            // removes `key`
+        deleteSectionIfEmpty  // removes `section` when no key is left in it
+    };
+    Kind kind;
+    std::string section;
+    std::string key;
+    std::string value;
+};
+// Makes `changes` in their order on the file as it is now and replaces the file once, so that
+// other readers, and the file after a crash, show either none of them or all. A batch that
+// changes nothing leaves the file alone. False when the file could not be replaced (it is then
+// unchanged).
+bool applyBatch(const std::string& file, const std::vector<Change>& changes);
+
 }  // namespace platform::profile

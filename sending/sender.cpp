@@ -30,17 +30,6 @@ std::int32_t CBtSender::queueSighting(std::unique_ptr<blto::CBtAdWCounter> devic
     return jobs.addUnique(std::make_unique<CSendJob>(*device, *campaign, false));
 }
 
-// The manager gives its one range-test campaign a new random name at every test and drops it
-// when the picture goes missing; the job keeps a copy, so the push thread never reads a name
-// being rewritten or a campaign already freed.
-std::unique_ptr<campag::CCampaign> CBtSender::snapshotOf(const campag::CCampaign& rangeTest) const {
-    auto copy = std::make_unique<campag::CRTCampaign>(campaigns ? campaigns() : nullptr);
-    for (const char* key : {"campaname", "sendfilename", "mediafile"}) {
-        copy->setValue4Key(key, rangeTest.getValue4Key(key));
-    }
-    return copy;
-}
-
 std::int32_t CBtSender::queueRangeTest(std::unique_ptr<blto::CBtAdWCounter> device) {
     if (!device) {
         return 5;
@@ -50,7 +39,9 @@ std::int32_t CBtSender::queueRangeTest(std::unique_ptr<blto::CBtAdWCounter> devi
     if (campaign == nullptr) {
         return 2;
     }
-    auto job = std::make_unique<CSendJob>(*device, snapshotOf(*campaign), true);
+    // The job keeps its own copy: the manager gives its range-test campaign a new random name at
+    // every test and drops it when the picture goes missing.
+    auto job = std::make_unique<CSendJob>(*device, *campaign, true);
     if (jobs.add(job) == 0) {
         return 5;
     }

@@ -3,6 +3,7 @@
 // range-test job on, the range-test push component. The job machine and the range test queue
 // jobs here; the thread center starts and stops the pushing.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -48,6 +49,11 @@ class CBtSender {
     void startPush();
     void stopPush() { pushComponent->stop(); }
     bool isPushRunning() const { return pushComponent->isRunning(); }
+    // After stopPush: waits at most `limit` until the dispatcher has ended its last turn; true
+    // when it has. Pushes in flight go on.
+    bool waitUntilPushStopped(std::chrono::milliseconds limit) const {
+        return pushComponent->waitUntilEnded(limit);
+    }
     // Stops the range test and the dispatcher and waits until every push in flight has ended
     // (shutdown: each push records its device before the device memory is saved).
     void finishAll();
@@ -62,8 +68,6 @@ class CBtSender {
     CJobListSyncMgr& jobList() { return jobs; }
 
   private:
-    std::unique_ptr<campag::CCampaign> snapshotOf(const campag::CCampaign& rangeTest) const;
-
     platform::TimedMutex& radioLock;
     CampaignSource campaigns;
     // Declared before the components, so it outlives their threads.

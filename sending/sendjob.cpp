@@ -9,15 +9,9 @@ namespace {
 const std::string campaignNameKey = "campaname";
 }
 
-CSendJob::CSendJob(const blto::CBtAdWCounter& device, campag::CCampaign& campaign, bool rangeTest)
-    : sighting(device), target(campaign), rangeTestJob(rangeTest) {}
-
-CSendJob::CSendJob(const blto::CBtAdWCounter& device, std::unique_ptr<campag::CCampaign> campaign,
+CSendJob::CSendJob(const blto::CBtAdWCounter& device, const campag::CCampaign& campaign,
                    bool rangeTest)
-    : sighting(device),
-      ownCampaign(std::move(campaign)),
-      target(*ownCampaign),
-      rangeTestJob(rangeTest) {}
+    : sighting(device), target(campaign.copyForSending()), rangeTestJob(rangeTest) {}
 
 CSendJob::~CSendJob() = default;
 
@@ -36,8 +30,8 @@ std::uint32_t CSendJob::addressHigh() const {
 
 bool CSendJob::sameJob(const CSendJob& other) const {
     return addressLow() == other.addressLow() && addressHigh() == other.addressHigh() &&
-           platform::equalsIgnoreCase(target.getValue4Key(campaignNameKey),
-                                      other.target.getValue4Key(campaignNameKey));
+           platform::equalsIgnoreCase(target->getValue4Key(campaignNameKey),
+                                      other.target->getValue4Key(campaignNameKey));
 }
 
 }  // namespace btsend

@@ -16,17 +16,17 @@ namespace btsend {
 
 class CSendJob {
   public:
-    // Keeps a copy of `device` (with its stamp); the campaign stays the manager's.
-    CSendJob(const blto::CBtAdWCounter& device, campag::CCampaign& campaign, bool rangeTest);
-    // A job that owns its campaign: the range test's, whose send name changes with every test.
-    CSendJob(const blto::CBtAdWCounter& device, std::unique_ptr<campag::CCampaign> campaign,
-             bool rangeTest);
+    // Keeps a copy of `device` (with its stamp) and its own copy of what a push reads from
+    // `campaign` (campag::CCampaign::copyForSending): the operator may change or delete the
+    // campaign, and the range test renames its campaign at every test, while the job waits or
+    // its push is in flight.
+    CSendJob(const blto::CBtAdWCounter& device, const campag::CCampaign& campaign, bool rangeTest);
     virtual ~CSendJob();
     CSendJob(const CSendJob&) = delete;
     CSendJob& operator=(const CSendJob&) = delete;
 
     const blto::CBtAdWCounter& device() const { return sighting; }
-    campag::CCampaign& campaign() const { return target; }
+    const campag::CCampaign& campaign() const { return *target; }
     bool isRangeTest() const { return rangeTestJob; }
 
     // The address as the object-push library takes it: for AA:BB:CC:DD:EE:FF the high half is
@@ -43,8 +43,7 @@ class CSendJob {
     std::uint64_t address() const;
 
     blto::CBtAdWCounter sighting;
-    std::unique_ptr<campag::CCampaign> ownCampaign;
-    campag::CCampaign& target;
+    std::unique_ptr<const campag::CCampaign> target;
     bool rangeTestJob;
 };
 

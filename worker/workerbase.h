@@ -63,6 +63,19 @@ class CBlueSync {
         join();
     }
 
+    // Waits at most `limit` until the worker has returned (a stopped worker ends at its next
+    // check); true when it has, or never ran. Unlike join() it never blocks longer than `limit`.
+    bool waitUntilEnded(std::chrono::milliseconds limit) const {
+        const auto giveUp = std::chrono::steady_clock::now() + limit;
+        while (active) {
+            if (std::chrono::steady_clock::now() >= giveUp) {
+                return !active;
+            }
+            std::this_thread::sleep_for(endPoll);
+        }
+        return true;
+    }
+
     // Test hook: multiplies every worker pause (1 in production; tests shorten the fixed pauses).
     static void setTimeScale(double scale) { timeScale() = scale; }
 
@@ -104,6 +117,8 @@ class CBlueSync {
     }
 
   private:
+    static constexpr std::chrono::milliseconds endPoll{2};
+
     static std::atomic<double>& timeScale() {
         static std::atomic<double> scale{1.0};
         return scale;

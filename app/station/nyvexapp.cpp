@@ -74,6 +74,60 @@ void CNyvexApp::showMessage(const std::string& text, const std::string& title) {
     CUserNotice::showOnConsole(text, title);
 }
 
+bool CNyvexApp::runToolCommand(ToolCommand command, const ToolDialog& dialog) {
+    if (command == ToolCommand::configuration) {
+        if (dialog() == dialogOk && backOffice() != nullptr) {
+            setUpBackOffice();
+        }
+        return true;
+    }
+    CThreadCenter* center = threadCenter();
+    if (center == nullptr || center->checkRadio() < 1) {
+        showMessage(text("dongle_missing"), "Tolvik");
+        return false;
+    }
+    // The workers resume however the dialog ends.
+    struct Resume {
+        CThreadCenter& center;
+        ~Resume() {
+            center.pause(false);
+            center.apply();
+        }
+    } resume{*center};
+    if (command != ToolCommand::campaigns) {
+        center->pause(true);
+        center->apply();
+    } else if (!pauseForCampaignChanges(*center)) {
+        return false;
+    }
+    dialog();
+    return true;
+}
+
+bool CNyvexApp::pauseForCampaignChanges(CThreadCenter& center) {
+    // The campaign dialog changes and deletes campaigns: it opens only once the job machine and
+    // the dispatcher are out of the campaign manager. The jobs are deleted after that, so that
+    // no job made just before the pause sends a campaign the operator changes.
+    if (!center.pauseAndWait()) {
+        logError("campaigns not opened: the workers did not pause in time", support::typeTag(this));
+        showMessage(text("workers_busy_try_again"), "Tolvik");
+        return false;
+    }
+    center.sender()->clearJobs();
+    return true;
+}
+
+void CNyvexApp::setUpBackOffice() {
+    const CInit settings = configCopy();
+    backo::CBackOffice& office = *backOffice();
+    office.configure(settings.getInt("duration", true), settings.getInt("politemode", false) != 0,
+                     settings.getInt("testmode", false) != 0);
+    office.loadBlockedAddresses();
+    if (!office.openStore(settings.getString("archfile", true))) {
+        logError("err while setting up store", support::typeTag(this));
+    }
+}
+
 void CUserNotice::showOnConsole(const std::string& text, const std::string& title) {
     std::cerr << (title.empty() ? "" : title + ": ") << text << std::endl;
 }

@@ -4,6 +4,7 @@
 // services live below every subsystem (support/logentry.h, support/texts.h,
 // config/configstore.h); the application object hands its callers on to them.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,8 +29,21 @@ class CUserNotice {
     static void showOnConsole(const std::string& text, const std::string& title);
 };
 
+// The tool commands of the main window's menu, by their command numbers.
+enum class ToolCommand {
+    rangeTest = 32771,
+    configuration = 32772,
+    blockingList = 32773,
+    campaigns = 32777,
+};
+
+// A tool command's dialog: runs it modally and returns its result (1 for OK).
+using ToolDialog = std::function<int()>;
+
 class CNyvexApp {
   public:
+    static constexpr int dialogOk = 1;
+
     CNyvexApp();
     ~CNyvexApp();
     CNyvexApp(const CNyvexApp&) = delete;
@@ -43,6 +57,22 @@ class CNyvexApp {
     // start-up created the configuration.
     CInit configCopy() const;
     void showMessage(const std::string& text, const std::string& title = "");
+
+    // Runs a tool command around its dialog. The range test, blocking list and campaigns need a
+    // radio: without one only "dongle_missing" is shown and nothing else happens (false).
+    // Otherwise the back office, the job machine and the sender are paused while the dialog runs
+    // and resumed after it; for the campaigns the pause also waits until no worker is inside the
+    // campaign manager and then empties the job list (pauseForCampaignChanges). The
+    // configuration command runs its dialog without radio check or pause and, after OK, sets
+    // the back office up again from the settings.
+    bool runToolCommand(ToolCommand command, const ToolDialog& dialog);
+    // Pauses the workers for the campaign dialog and waits until none is inside the campaign
+    // manager, then empties the job list; false (logged and shown) when they did not pause in
+    // time.
+    bool pauseForCampaignChanges(CThreadCenter& center);
+    // The back office takes the settings, the blocked addresses and its device memory file (a
+    // file that cannot be opened is logged as "err while setting up store").
+    void setUpBackOffice();
 
     CResoMap& texts();
     CInit* config() const;

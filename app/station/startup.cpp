@@ -34,19 +34,6 @@ std::string alreadyRunningText(CNyvexApp& app) {
     return app.texts().lookup("prog_already_started", text) ? text : "Nyvex is already running.";
 }
 
-// Step 8, also run again after the configuration dialog: the back office takes the settings,
-// the blocked addresses and the device memory file.
-void setUpBackOffice(CNyvexApp& app) {
-    const CInit config = app.configCopy();
-    backo::CBackOffice& office = *app.backOffice();
-    office.configure(config.getInt("duration", true), config.getInt("politemode", false) != 0,
-                     config.getInt("testmode", false) != 0);
-    office.loadBlockedAddresses();
-    if (!office.openStore(config.getString("archfile", true))) {
-        logStartup("err while setting up store");
-    }
-}
-
 bool senderReady(CThreadCenter& center) {
     try {
         return center.sender()->isReady();
@@ -68,7 +55,7 @@ bool buildAndRun(CNyvexApp& app, CStationUi& ui) {
     app.campaigns()->loadAll();
 
     app.setBackOffice(std::make_unique<backo::CBackOffice>());
-    setUpBackOffice(app);
+    app.setUpBackOffice();
     app.backOffice()->rememberedCount();
 
     app.setThreadCenter(std::make_unique<CThreadCenter>());

@@ -1,5 +1,7 @@
 #include "threadcenter.h"
 
+#include <algorithm>
+
 #include "app/station/nyvexapp.h"
 #include "backoffice/backoffice.h"
 #include "campaigns/campaignmgr.h"
@@ -83,6 +85,18 @@ void CThreadCenter::pause(bool on) {
     backOfficeOn = !on;
     jobMachineOn = !on;
     senderOn = !on;
+}
+
+bool CThreadCenter::pauseAndWait() {
+    pause(true);
+    apply();
+    const auto giveUp = std::chrono::steady_clock::now() + toolPauseWait;
+    if (!jobMachinePart->waitUntilEnded(toolPauseWait)) {
+        return false;
+    }
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(giveUp - std::chrono::steady_clock::now());
+    return senderPart->waitUntilPushStopped(std::max(left, std::chrono::milliseconds(0)));
 }
 
 void CThreadCenter::setScan(bool on) {

@@ -3,6 +3,7 @@
 // the sender. Callers set switches (pause, setScan) and then apply(); radios that come and go
 // (checkRadio) and campaign periods that start or end are taken into account by apply().
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -55,6 +56,11 @@ class CStateImpact : public CThreadState {
 
 class CThreadCenter : public CStateImpact {
   public:
+    // Above the longest turn either worker can be in when the pause comes: the dispatcher's
+    // lock waits add up to 2032 ms (counters 2 x 555, job list 379, radio 543), the job
+    // machine's to 645 ms (new-device queue 300, job list 345) and one campaign choice.
+    static constexpr std::chrono::milliseconds toolPauseWait{2956};
+
     // The radio and push libraries by file name (tests name others).
     explicit CThreadCenter(const std::string& radioLibrary = blto::CBTScanner1::libraryName,
                            const std::string& pushLibrary = btsend::COppComponent::libraryFile);
@@ -71,6 +77,13 @@ class CThreadCenter : public CStateImpact {
     void startAll();
     int checkRadio();
     void pause(bool on);
+    // The pause around a tool dialog that changes the campaigns: pause(true) and apply(), then a
+    // wait until the job machine and the dispatcher have ended their last turn, at most
+    // toolPauseWait in all, so that no worker is inside the campaign manager while the dialog
+    // changes it. Pushes in flight go on (their jobs keep their own copy of the campaign), so
+    // the operator never waits for a slow phone. False when a worker did not end in time.
+    // Resume with pause(false) and apply().
+    bool pauseAndWait();
     void setScan(bool on);
     void apply() override;
     std::string statusText();

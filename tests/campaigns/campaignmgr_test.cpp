@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -9,6 +12,7 @@
 #include <set>
 #include <vector>
 
+#include "campaigns/monthdayperiod.h"
 #include "campaigns/randomname.h"
 #include "campaigns/specificperiod.h"
 #include "campaigns/weekdayperiod.h"
@@ -286,6 +290,92 @@ TEST_F(CampaignMgrTest, SavingAgainRemovesKeysOfDroppedPeriods) {
                                                           "prio", "scheduletyp", "numperiods"}));
 }
 
+// What the dialogs save is what the station loads: campaigns of every schedule type, reloaded by
+// another manager, come back with every value, and saving them again writes the same bytes.
+TEST_F(CampaignMgrTest, SavedCampaignsOfEveryTypeLoadBackIdentically) {
+    add("fallback");
+    CCampaign& weekly = addMonday("weekly", 3, 8, 17);
+    auto sunday = std::make_unique<schedule::CWeekdayPeriod>(1);
+    sunday->setStart({1, 7, 30});
+    sunday->setEnd({1, 9, 15});
+    weekly.getSchedule()->addPeriod(std::move(sunday));
+    CCampaign& monthly = add("monthly");
+    monthly.setScheduleType(schedule::monthdays);
+    for (int day : {3, 31}) {
+        auto period =
+            std::make_unique<schedule::CMonthdayPeriod>(monthly.getSchedule()->getNumPeriods());
+        period->setStart({day, 10, 0});
+        period->setEnd({day, 12, 45});
+        monthly.getSchedule()->addPeriod(std::move(period));
+    }
+    CCampaign& once = add("once");
+    once.setScheduleType(schedule::specific);
+    auto period = std::make_unique<schedule::CSpecificPeriod>();
+    period->setStart(1272697200);
+    period->setEnd(1272729600);
+    once.getSchedule()->addPeriod(std::move(period));
+    ASSERT_TRUE(manager.saveAll());
+    const std::string saved = station.read("tolvik.ini");
+
+    CCampaignMgr restarted;
+    restarted.loadAll();
+    const auto describe = [](CCampaignMgr& from) {
+        std::vector<std::string> lines;
+        for (CCampaign* c = from.getFirst(); c; c = from.getNext()) {
+            lines.push_back(c->getValue4Key("campaname") + "|" + c->getValue4Key("sendfilename") +
+                            "|" + c->getValue4Key("mediafile") + "|" +
+                            std::to_string(c->getPrio()) + "|" +
+                            std::to_string(c->getSchedule()->getType()) + "|" +
+                            std::to_string(c->getSchedule()->getNumPeriods()) + "|" +
+                            c->getSchedule()->getDescription() + "|" +
+                            (c->isSendable() ? "sendable" : "not sendable"));
+        }
+        return lines;
+    };
+    EXPECT_EQ(describe(restarted), describe(manager));
+    ASSERT_TRUE(restarted.saveAll());
+    EXPECT_EQ(station.read("tolvik.ini"), saved);
+}
+
+// A save that cannot be completed (here: the new list is larger than the file may grow) must
+// leave the list as it was, never some sections erased and others not yet written.
+TEST_F(CampaignMgrTest, ASaveThatFailsLeavesTheOldListWhole) {
+    add("fallback");
+    addMonday("weekly", 3, 8, 17);
+    add("third");
+    ASSERT_TRUE(manager.saveAll());
+    const std::string before = station.read("tolvik.ini");
+    for (CCampaign* c = manager.getFirst(); c; c = manager.getNext()) {
+        c->setValue4Key("mediafile", std::string(300, 'm') + ".jpg");
+    }
+
+    struct sigaction ignore {
+    }, previous{};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &ignore, &previous);
+    rlimit original{};
+    ::getrlimit(RLIMIT_FSIZE, &original);
+    rlimit small = original;
+    small.rlim_cur = before.size() + 100;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved = manager.saveAll();
+    ::setrlimit(RLIMIT_FSIZE, &original);
+    ::sigaction(SIGXFSZ, &previous, nullptr);
+
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(station.read("tolvik.ini"), before);
+    CCampaignMgr restarted;
+    restarted.loadAll();
+    EXPECT_EQ(restarted.getCount(), 3);
+
+    ASSERT_TRUE(manager.saveAll()) << "the next save removes the old sections and writes all";
+    restarted.loadAll();
+    ASSERT_EQ(restarted.getCount(), 3);
+    for (CCampaign* c = restarted.getFirst(); c; c = restarted.getNext()) {
+        EXPECT_EQ(c->getValue4Key("mediafile").size(), 304u);
+    }
+}
+
 TEST_F(CampaignMgrTest, LoadingStopsAtTheFirstBadSection) {
     const std::string first = section(1, "first", 0, 1000);
     const std::string third = section(3, "third", 1, 3);
@@ -342,6 +432,30 @@ TEST_F(CampaignMgrTest, HandEditedRuleBreaksLoadInTheShapeTheRulesAllow) {
     EXPECT_EQ(byName["first"]->getSchedule()->getType(), schedule::always);
     EXPECT_EQ(byName["fifth"]->getPrio(), 0) << "priorities other than 1000 are kept";
     EXPECT_TRUE(std::filesystem::exists("campaigns_test_err.txt")) << "the repairs are logged";
+}
+
+// Two campaigns of one name would lose one of them at the next load: a rename to a name in use
+// is refused, and a renamed campaign is found under its new name only.
+TEST_F(CampaignMgrTest, ARenamedCampaignIsFiledUnderItsNewNameUnlessAnotherHasIt) {
+    add("fallback");
+    CCampaign& spring = add("spring");
+    add("summer");
+    spring.setValue4Key("campaname", "summer");
+    EXPECT_FALSE(manager.rename(&spring));
+    spring.setValue4Key("campaname", "autumn");
+    EXPECT_TRUE(manager.rename(&spring));
+    EXPECT_TRUE(manager.rename(&spring)) << "the same name again";
+    CCampaign stranger(&manager);
+    EXPECT_FALSE(manager.rename(&stranger));
+
+    auto taken = std::make_unique<CCampaign>(&manager);
+    taken->setValue4Key("campaname", "autumn");
+    EXPECT_FALSE(manager.addCampaign(std::move(taken)));
+    add("spring");
+    ASSERT_TRUE(manager.saveAll());
+    CCampaignMgr restarted;
+    restarted.loadAll();
+    EXPECT_EQ(restarted.getCount(), 4);
 }
 
 TEST_F(CampaignMgrTest, SameNameInALaterSectionReplacesTheEarlierCampaign) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <thread>
 
@@ -56,6 +58,73 @@ TEST(Profile, DeleteKeyAndSectionRemoveOnlyWhatTheyName) {
     EXPECT_EQ(profile::read(dir.file("a.ini"), "A1", "y", ""), "2");
     EXPECT_TRUE(profile::deleteSection(dir.file("a.ini"), "A2"));
     EXPECT_EQ(profile::sections(dir.file("a.ini")), std::vector<std::string>{"A1"});
+}
+
+namespace {
+using Kind = profile::Change::Kind;
+
+ino_t inodeOf(const std::string& file) {
+    struct stat st {};
+    return ::stat(file.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+}  // namespace
+
+TEST(Profile, ABatchMakesItsChangesInOrder) {
+    TempFolder dir;
+    const std::string ini = dir.write("a.ini", "[A1]\nx=1\ny=2\n[A2]\nx=3\nkept=4\n[B]\nz=5\n");
+    ASSERT_TRUE(profile::applyBatch(ini, {
+                                             {Kind::deleteKey, "a1", "x", ""},
+                                             {Kind::deleteKey, "A1", "Y", ""},
+                                             {Kind::deleteSectionIfEmpty, "A1", "", ""},
+                                             {Kind::deleteKey, "A2", "x", ""},
+                                             {Kind::deleteSectionIfEmpty, "A2", "", ""},
+                                             {Kind::deleteSectionIfEmpty, "Absent", "", ""},
+                                             {Kind::write, "B", "z", "6"},
+                                             {Kind::write, "B", "z", "7"},
+                                             {Kind::write, "A1", "x", "new"},
+                                         }));
+    EXPECT_EQ(profile::sections(ini), (std::vector<std::string>{"A2", "B", "A1"}))
+        << "A1 was removed once empty and made again by the later write";
+    EXPECT_EQ(profile::keys(ini, "A2"), std::vector<std::string>{"kept"});
+    EXPECT_EQ(profile::read(ini, "B", "z", ""), "7");
+    EXPECT_EQ(profile::read(ini, "A1", "x", ""), "new");
+    EXPECT_EQ(profile::read(ini, "A1", "y", "gone"), "gone");
+
+    const ino_t before = inodeOf(ini);
+    ASSERT_TRUE(profile::applyBatch(ini, {{Kind::write, "B", "z", "7"},
+                                          {Kind::deleteKey, "B", "absent", ""},
+                                          {Kind::deleteSectionIfEmpty, "B", "", ""}}));
+    EXPECT_EQ(inodeOf(ini), before) << "a batch that changes nothing does not rewrite the file";
+}
+
+// A value moved from one section to another in one batch: a reader of the file (here in another
+// thread, as another process would) finds it in exactly one of them at every moment.
+TEST(Profile, ReadersNeverSeeABatchHalfDone) {
+    TempFolder dir;
+    const std::string ini = dir.file("a.ini");
+    ASSERT_TRUE(profile::write(ini, "Left", "token", "1"));
+    std::atomic<bool> done{false};
+    std::atomic<int> bad{0};
+    std::thread reader([&] {
+        while (!done) {
+            const auto raw = platform::readFile(ini);
+            const auto left = raw ? raw->find("[Left]") : std::string::npos;
+            const auto right = raw ? raw->find("[Right]") : std::string::npos;
+            if ((left == std::string::npos) == (right == std::string::npos)) {
+                ++bad;
+            }
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        const std::string from = i % 2 == 0 ? "Left" : "Right";
+        const std::string to = i % 2 == 0 ? "Right" : "Left";
+        ASSERT_TRUE(profile::applyBatch(ini, {{Kind::deleteKey, from, "token", ""},
+                                              {Kind::deleteSectionIfEmpty, from, "", ""},
+                                              {Kind::write, to, "token", std::to_string(i)}}));
+    }
+    done = true;
+    reader.join();
+    EXPECT_EQ(bad, 0);
 }
 
 TEST(Profile, WindowsFileInUtf16WithByteOrderMarkAndCrlfIsRead) {

@@ -77,6 +77,24 @@ TEST_F(JobListTest, DuplicatesAreTheSameDeviceForACampaignOfTheSameNameIgnoringC
     }
 }
 
+// The operator may change or delete a campaign while its jobs wait: each job compares and pushes
+// by its own copy, taken when it was made.
+TEST_F(JobListTest, AWaitingJobKeepsItsCampaignWhenTheCampaignIsChangedOrDeleted) {
+    auto campaign = makeCampaign("Spring", "spring.jpg");
+    CJobArr jobs;
+    ASSERT_EQ(jobs.addUnique(job(1, *campaign)), 1);
+    campaign->setValue4Key("campaname", "Summer");
+    campaign->setValue4Key("mediafile", "summer.jpg");
+    EXPECT_EQ(jobs.addUnique(job(1, *makeCampaign("SPRING"))), 0) << "still the Spring job";
+    campaign.reset();
+    EXPECT_EQ(jobs.addUnique(job(1, *makeCampaign("spring"))), 0) << "compared after the delete";
+    const auto waiting = jobs.takeNext();
+    ASSERT_TRUE(waiting);
+    EXPECT_EQ(waiting->campaign().getValue4Key("campaname"), "Spring");
+    EXPECT_EQ(waiting->campaign().getValue4Key("mediafile"), "spring.jpg");
+    EXPECT_EQ(waiting->campaign().getSendFileName(), "Spring.jpg");
+}
+
 TEST_F(JobListTest, TakeNextDropsJobsSeenMoreThanSixSecondsAgoExceptRangeTestJobs) {
     struct Case {
         const char* what;

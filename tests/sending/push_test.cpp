@@ -113,6 +113,33 @@ TEST_F(PushTest, ASecondJobForADeviceWhosePushRunsIsDropped) {
     EXPECT_EQ(fakeobexa::pushes().size(), 1u);
 }
 
+// The operator changes and deletes the campaign while a slow phone's push is in flight and
+// another job for it waits: both pushes send the campaign as it was when their job was made.
+TEST_F(PushTest, PushesKeepTheirCampaignWhenItIsChangedOrDeletedMeanwhile) {
+    fakeobexa::hold(0x61);
+    ASSERT_EQ(sender->queueSighting(makeSighting(0x61)), 1);
+    sender->startPush();
+    ASSERT_TRUE(fakeobexa::waitUntilPushing(0x61, patience));
+    sender->stopPush();
+    ASSERT_TRUE(sender->waitUntilPushStopped(patience));
+    ASSERT_EQ(sender->queueSighting(makeSighting(0x62)), 1);
+
+    promoCampaign->setValue4Key("sendfilename", "Changed");
+    promoCampaign->setValue4Key("mediafile", "changed.jpg");
+    manager.removeCampaign(promoCampaign);
+    ASSERT_EQ(manager.getCount(), 0);
+
+    sender->startPush();
+    fakeobexa::release(0x61);
+    ASSERT_TRUE(countersReach(2, 0));
+    const auto pushes = fakeobexa::pushes();
+    ASSERT_EQ(pushes.size(), 2u);
+    for (const auto& push : pushes) {
+        EXPECT_EQ(push.name, u"Promo.jpg") << push.low;
+        EXPECT_EQ(push.path, u"promo.jpg") << push.low;
+    }
+}
+
 TEST_F(PushTest, TheRadioLockIsHeldWhilePushesRunAndFreedWhenTheLastEnds) {
     fakeobexa::hold(0xE1);
     fakeobexa::hold(0xE2);

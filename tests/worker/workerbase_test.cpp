@@ -110,6 +110,28 @@ TEST(CBlueSyncTest, JoinWaitsForTheWorkerToReturn) {
     worker.join();  // joining an ended worker again does nothing
 }
 
+// The tool commands wait for stopped workers with a bound: a worker held up longer is given up
+// on in time, and one that returns is seen at once.
+TEST(CBlueSyncTest, WaitingForAStoppedWorkerToEndIsBounded) {
+    std::atomic<bool> holdUp{true};
+    Worker worker([&](Worker&) {
+        while (holdUp) {
+            std::this_thread::sleep_for(1ms);
+        }
+    });
+    EXPECT_TRUE(worker.waitUntilEnded(0ms)) << "a worker that never ran";
+    ASSERT_TRUE(worker.start());
+    worker.stop();
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_FALSE(worker.waitUntilEnded(50ms));
+    const auto waited = std::chrono::steady_clock::now() - before;
+    EXPECT_GE(waited, 50ms);
+    EXPECT_LT(waited, 5s);
+    holdUp = false;
+    EXPECT_TRUE(worker.waitUntilEnded(10s));
+    EXPECT_FALSE(worker.isRunning());
+}
+
 TEST(CBlueSyncTest, DestroyingARunningWorkerStopsAndJoinsIt) {
     Sleeper sleeper;
     auto worker = std::make_unique<Worker>(sleeper.body());

@@ -5,12 +5,16 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 
 namespace sdpclient {
 
 namespace {
 
 constexpr std::uint32_t allAttributes = 0x0000FFFF;
+// Service records nest a few sequences deep (protocol lists in a sequence of sequences); far
+// deeper nesting is no record a phone means.
+constexpr int maxNesting = 16;
 
 // What the library's callback reported when the transaction ended.
 struct Answer {
@@ -101,6 +105,111 @@ std::optional<int> channelOf(sdp_record_t* record) {
     return channel > 0 ? std::optional<int>(channel) : std::nullopt;
 }
 
+// Where a data element's value lies: after `head` bytes of type, size and length, `value` bytes.
+struct ElementExtent {
+    unsigned type = 0;
+    std::size_t head = 0;
+    std::size_t value = 0;
+    std::size_t whole() const { return head + value; }
+};
+
+enum ElementType : unsigned {
+    nilType,
+    unsignedType,
+    signedType,
+    uuidType,
+    textType,
+    booleanType,
+    sequenceType,
+    alternativeType,
+    urlType
+};
+
+bool sizeIndexFits(unsigned type, unsigned sizeIndex) {
+    switch (type) {
+        case nilType:
+        case booleanType:
+            return sizeIndex == 0;
+        case unsignedType:
+        case signedType:
+            return sizeIndex <= 4;
+        case uuidType:
+            return sizeIndex == 1 || sizeIndex == 2 || sizeIndex == 4;
+        case textType:
+        case sequenceType:
+        case alternativeType:
+        case urlType:
+            return sizeIndex >= 5;
+        default:
+            return false;
+    }
+}
+
+// The data element at `bytes`, its nested elements checked too; nothing when a type and size
+// descriptor is not a valid one, an element runs past the bytes it has, or sequences nest deeper
+// than any record does. libbluetooth's record parser must never see such an element: on an
+// attribute value that runs past its record it leaks, and on some it loops, taking memory
+// without end.
+std::optional<ElementExtent> wellFormedElement(const std::uint8_t* bytes, std::size_t size,
+                                               int depth) {
+    if (size == 0 || depth > maxNesting) {
+        return std::nullopt;
+    }
+    ElementExtent element{static_cast<unsigned>(bytes[0] >> 3), 1, 0};
+    const unsigned sizeIndex = bytes[0] & 7;
+    if (!sizeIndexFits(element.type, sizeIndex)) {
+        return std::nullopt;
+    }
+    std::uint64_t value = element.type == nilType ? 0 : std::uint64_t{1} << sizeIndex;
+    if (sizeIndex >= 5) {
+        element.head += std::size_t{1} << (sizeIndex - 5);
+        if (size < element.head) {
+            return std::nullopt;
+        }
+        value = 0;
+        for (std::size_t i = 1; i < element.head; ++i) {
+            value = value << 8 | bytes[i];
+        }
+    }
+    if (value > size - element.head) {
+        return std::nullopt;
+    }
+    element.value = static_cast<std::size_t>(value);
+    if (element.type == sequenceType || element.type == alternativeType) {
+        for (std::size_t at = element.head; at < element.whole();) {
+            const auto child = wellFormedElement(bytes + at, element.whole() - at, depth + 1);
+            if (!child) {
+                return std::nullopt;
+            }
+            at += child->whole();
+        }
+    }
+    return element;
+}
+
+// The length of the service record at `bytes`: a sequence of attribute ids (16-bit unsigned
+// integers), each followed by a well-formed value; 0 for anything else.
+std::size_t wellFormedRecordLength(const std::uint8_t* bytes, std::size_t size) {
+    constexpr std::uint8_t attributeIdDescriptor = 0x09;
+    constexpr std::size_t attributeIdLength = 3;
+    const auto record = wellFormedElement(bytes, size, 0);
+    if (!record || record->type != sequenceType) {
+        return 0;
+    }
+    for (std::size_t at = record->head; at < record->whole();) {
+        if (record->whole() - at < attributeIdLength || bytes[at] != attributeIdDescriptor) {
+            return 0;
+        }
+        at += attributeIdLength;
+        const auto value = wellFormedElement(bytes + at, record->whole() - at, 1);
+        if (!value) {
+            return 0;
+        }
+        at += value->whole();
+    }
+    return record->whole();
+}
+
 }  // namespace
 
 SearchOutcome searchSession(sdp_session_t* session, std::uint16_t uuid,
@@ -169,13 +278,17 @@ std::optional<std::vector<Bytes>> splitAttributeLists(const std::uint8_t* bytes,
     std::vector<Bytes> records;
     const std::size_t end = static_cast<std::size_t>(head) + length;
     for (std::size_t at = head; at < end;) {
+        const std::size_t recordBytes = wellFormedRecordLength(bytes + at, end - at);
+        if (recordBytes == 0) {
+            return std::nullopt;
+        }
         int used = 0;
-        sdp_record_t* record = ::sdp_extract_pdu(bytes + at, static_cast<int>(end - at), &used);
+        sdp_record_t* record = ::sdp_extract_pdu(bytes + at, static_cast<int>(recordBytes), &used);
         if (record == nullptr) {
             return std::nullopt;
         }
         ::sdp_record_free(record);
-        if (used <= 0 || at + used > end) {
+        if (used <= 0 || static_cast<std::size_t>(used) != recordBytes) {
             return std::nullopt;
         }
         records.emplace_back(bytes + at, bytes + at + used);

@@ -19,6 +19,15 @@ using namespace sdprecords;
 using namespace std::chrono_literals;
 using sdpclient::SteadyClock;
 
+// `depth` empty sequences, each inside the next.
+Bytes nestedSequences(int depth) {
+    Bytes nested;
+    for (int i = 0; i < depth; ++i) {
+        nested = sequence(nested);
+    }
+    return nested;
+}
+
 struct ParseCase {
     const char* title;
     Bytes attributeLists;
@@ -46,6 +55,19 @@ TEST(SdpRecords, TheObjectPushChannelIsReadFromTheRecordsThatNameTheService) {
         {"a record cut inside the list", sequence(Bytes(push9.begin(), push9.end() - 3)),
          std::nullopt, std::nullopt},
         {"not a sequence", u16(0x1105), std::nullopt, std::nullopt},
+        // Found by fuzzing: libbluetooth's parser leaked on the first and took memory without
+        // end on the second, so such records never reach it.
+        {"an attribute value that runs past its record",
+         sequence(sequence(join({u16(4), Bytes{0x3D, 0x03, 0x00}}))), std::nullopt, std::nullopt},
+        {"a record whose last value runs past it after other attributes",
+         sequence(sequence(join({u16(0x3B00), u32(0x10000), u16(1), sequence(uuid16(objectPush)),
+                                 u16(4), Bytes{0x3D, 0x11, 0x35}}))),
+         std::nullopt, std::nullopt},
+        {"an attribute id that is not a 16-bit integer",
+         sequence(sequence(join({u16(1), sequence(uuid16(objectPush)), u8(4), u8(9)}))),
+         std::nullopt, std::nullopt},
+        {"sequences nested deeper than any record",
+         sequence(sequence(join({u16(0x0200), nestedSequences(20)}))), std::nullopt, std::nullopt},
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.title);

@@ -110,6 +110,7 @@ struct ElementExtent {
     unsigned type = 0;
     std::size_t head = 0;
     std::size_t value = 0;
+    bool holdsAlternative = false;  // it is an alternative or holds one at any depth
     std::size_t whole() const { return head + value; }
 };
 
@@ -175,39 +176,80 @@ std::optional<ElementExtent> wellFormedElement(const std::uint8_t* bytes, std::s
         return std::nullopt;
     }
     element.value = static_cast<std::size_t>(value);
+    element.holdsAlternative = element.type == alternativeType;
     if (element.type == sequenceType || element.type == alternativeType) {
         for (std::size_t at = element.head; at < element.whole();) {
             const auto child = wellFormedElement(bytes + at, element.whole() - at, depth + 1);
             if (!child) {
                 return std::nullopt;
             }
+            element.holdsAlternative = element.holdsAlternative || child->holdsAlternative;
             at += child->whole();
         }
     }
     return element;
 }
 
-// The length of the service record at `bytes`: a sequence of attribute ids (16-bit unsigned
-// integers), each followed by a well-formed value; 0 for anything else.
-std::size_t wellFormedRecordLength(const std::uint8_t* bytes, std::size_t size) {
+struct Attribute {
+    std::uint16_t id = 0;
+    const std::uint8_t* value = nullptr;
+    ElementExtent extent;
+};
+
+struct RecordLayout {
+    std::size_t length = 0;
+    std::vector<Attribute> attributes;
+};
+
+// The service record at `bytes`: a sequence of attribute ids (16-bit unsigned integers), each
+// followed by a well-formed value; nothing for anything else.
+std::optional<RecordLayout> wellFormedRecord(const std::uint8_t* bytes, std::size_t size) {
     constexpr std::uint8_t attributeIdDescriptor = 0x09;
     constexpr std::size_t attributeIdLength = 3;
     const auto record = wellFormedElement(bytes, size, 0);
     if (!record || record->type != sequenceType) {
-        return 0;
+        return std::nullopt;
     }
+    RecordLayout layout{record->whole(), {}};
     for (std::size_t at = record->head; at < record->whole();) {
         if (record->whole() - at < attributeIdLength || bytes[at] != attributeIdDescriptor) {
-            return 0;
+            return std::nullopt;
         }
+        const auto id = static_cast<std::uint16_t>(bytes[at + 1] << 8 | bytes[at + 2]);
         at += attributeIdLength;
         const auto value = wellFormedElement(bytes + at, record->whole() - at, 1);
         if (!value) {
-            return 0;
+            return std::nullopt;
         }
+        layout.attributes.push_back({id, bytes + at, *value});
         at += value->whole();
     }
-    return record->whole();
+    return layout;
+}
+
+// The part of a record the channel search reads, as a record of its own: the service class list
+// and the protocol descriptor list, each only when it holds no data element alternative.
+// libbluetooth leaks every alternative with content that it reads, wherever it stands in a
+// record, and phones may send them in attributes the search never needs.
+Bytes searchedPart(const RecordLayout& layout) {
+    Bytes content;
+    for (const Attribute& attribute : layout.attributes) {
+        if ((attribute.id != SDP_ATTR_SVCLASS_ID_LIST &&
+             attribute.id != SDP_ATTR_PROTO_DESC_LIST) ||
+            attribute.extent.holdsAlternative) {
+            continue;
+        }
+        content.insert(content.end(), {0x09, static_cast<std::uint8_t>(attribute.id >> 8),
+                                       static_cast<std::uint8_t>(attribute.id)});
+        content.insert(content.end(), attribute.value, attribute.value + attribute.extent.whole());
+    }
+    // Each list comes from a record whose length field had 32 bits at most.
+    Bytes record = {0x37, static_cast<std::uint8_t>(content.size() >> 24),
+                    static_cast<std::uint8_t>(content.size() >> 16),
+                    static_cast<std::uint8_t>(content.size() >> 8),
+                    static_cast<std::uint8_t>(content.size())};
+    record.insert(record.end(), content.begin(), content.end());
+    return record;
 }
 
 }  // namespace
@@ -278,30 +320,26 @@ std::optional<std::vector<Bytes>> splitAttributeLists(const std::uint8_t* bytes,
     std::vector<Bytes> records;
     const std::size_t end = static_cast<std::size_t>(head) + length;
     for (std::size_t at = head; at < end;) {
-        const std::size_t recordBytes = wellFormedRecordLength(bytes + at, end - at);
-        if (recordBytes == 0) {
+        const auto layout = wellFormedRecord(bytes + at, end - at);
+        if (!layout) {
             return std::nullopt;
         }
-        int used = 0;
-        sdp_record_t* record = ::sdp_extract_pdu(bytes + at, static_cast<int>(recordBytes), &used);
-        if (record == nullptr) {
-            return std::nullopt;
-        }
-        ::sdp_record_free(record);
-        if (used <= 0 || static_cast<std::size_t>(used) != recordBytes) {
-            return std::nullopt;
-        }
-        records.emplace_back(bytes + at, bytes + at + used);
-        at += used;
+        records.emplace_back(bytes + at, bytes + at + layout->length);
+        at += layout->length;
     }
     return records;
 }
 
 std::optional<int> rfcommChannel(const std::vector<Bytes>& records, std::uint16_t serviceClass) {
     for (const Bytes& bytes : records) {
+        const auto layout = wellFormedRecord(bytes.data(), bytes.size());
+        if (!layout || layout->length != bytes.size()) {
+            continue;
+        }
+        const Bytes searched = searchedPart(*layout);
         int used = 0;
         sdp_record_t* record =
-            ::sdp_extract_pdu(bytes.data(), static_cast<int>(bytes.size()), &used);
+            ::sdp_extract_pdu(searched.data(), static_cast<int>(searched.size()), &used);
         if (record == nullptr) {
             continue;
         }

@@ -28,6 +28,18 @@ Bytes nestedSequences(int depth) {
     return nested;
 }
 
+// A data element alternative holding `content`.
+Bytes alternative(const Bytes& content) {
+    Bytes element{0x3D, static_cast<std::uint8_t>(content.size())};
+    element.insert(element.end(), content.begin(), content.end());
+    return element;
+}
+
+// `record` (with a one-byte length) with one more attribute at its end.
+Bytes withAttribute(const Bytes& record, std::uint16_t id, const Bytes& value) {
+    return sequence(join({Bytes(record.begin() + 2, record.end()), u16(id), value}));
+}
+
 struct ParseCase {
     const char* title;
     Bytes attributeLists;
@@ -66,6 +78,13 @@ TEST(SdpRecords, TheObjectPushChannelIsReadFromTheRecordsThatNameTheService) {
         {"an attribute id that is not a 16-bit integer",
          sequence(sequence(join({u16(1), sequence(uuid16(objectPush)), u8(4), u8(9)}))),
          std::nullopt, std::nullopt},
+        {"an alternative in another attribute, which never reaches libbluetooth (it leaks on them)",
+         sequence(withAttribute(objectPushRecord(9), 0x0200, alternative(u8(1)))), 1, 9},
+        {"a protocol list given as an alternative of stacks: not read, so no channel",
+         sequence(sequence(
+             join({u16(0x0000), u32(5), u16(0x0001), sequence(uuid16(objectPush)), u16(0x0004),
+                   alternative(sequence(sequence(join({uuid16(0x0003), u8(9)}))))}))),
+         1, std::nullopt},
         {"sequences nested deeper than any record",
          sequence(sequence(join({u16(0x0200), nestedSequences(20)}))), std::nullopt, std::nullopt},
     };

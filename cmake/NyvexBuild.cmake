@@ -5,7 +5,15 @@ add_library(Nyvex::warnings ALIAS nyvex_warnings)
 target_compile_options(nyvex_warnings INTERFACE -Wall -Wextra -Werror)
 target_compile_definitions(nyvex_warnings INTERFACE QT_NO_KEYWORDS)
 
-if(NYVEX_SANITIZE STREQUAL "address")
+if(NYVEX_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "NYVEX_FUZZ needs clang (libFuzzer): configure a fresh build folder")
+  endif()
+  # Everything is instrumented for libFuzzer's coverage; only the fuzz targets link its driver.
+  add_compile_options(-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+elseif(NYVEX_SANITIZE STREQUAL "address")
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 elseif(NYVEX_SANITIZE STREQUAL "thread")

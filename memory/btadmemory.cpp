@@ -20,8 +20,8 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "platform/system.h"
 #include "platform/text.h"
+#include "support/buckethash.h"
 
 namespace backo {
 
@@ -87,8 +87,8 @@ constexpr std::array<std::array<char, 4>, 256> hexUnits = [] {
     return units;
 }();
 
-// The bucket hash h = 33·h + c over 32 code units, unrolled: unit i weighs 33^(31 - i)
-// (modulo 2^32), so the products do not wait for each other.
+// support::bucketOf over the 32 code units of a digest key, unrolled for the load: unit i weighs
+// 33^(31 - i) (modulo 2^32), so the products do not wait for each other.
 constexpr std::array<std::uint32_t, digestKeyUnits> bucketWeights = [] {
     std::array<std::uint32_t, digestKeyUnits> weights{};
     std::uint32_t weight = 1;
@@ -98,14 +98,6 @@ constexpr std::array<std::uint32_t, digestKeyUnits> bucketWeights = [] {
     }
     return weights;
 }();
-
-std::uint32_t bucketOf(std::u16string_view key) {
-    std::uint32_t h = 0;
-    for (const char16_t c : key) {
-        h = 33 * h + c;
-    }
-    return h % bucketCount;
-}
 
 // Reads a key of 32 lowercase hexadecimal digits, the i-th code unit given by `unitAt(i)`, into
 // its 16 bytes and its bucket. False for a key of any other form.
@@ -175,7 +167,7 @@ Key keyFromText(std::u16string text) {
         return key;
     }
     key.form = KeyForm::text;
-    key.bucket = bucketOf(text);
+    key.bucket = support::bucketOf(text, bucketCount);
     key.text = std::move(text);
     return key;
 }
@@ -825,73 +817,9 @@ bool readDigestRecord(const unsigned char* bytes, Key& key, OleStamp& stamp) {
     return true;
 }
 
-// Writes a new version of a file beside it and renames it over the old one once it is on
-// disk: readers, and the file after a crash or a full disk, see the old or the new version,
-// never a part of one.
-class ReplacementFile {
-  public:
-    explicit ReplacementFile(const std::string& target) : target(target), temp(target + ".XXXXXX") {
-        fd = ::mkostemp(temp.data(), O_CLOEXEC);
-        if (fd < 0) {
-            fail("cannot create a temporary file beside " + target, errno);
-            return;
-        }
-        struct stat old {};
-        const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-        ::fchmod(fd, mode);
-    }
-    ~ReplacementFile() {
-        if (fd >= 0) {
-            ::close(fd);
-            ::unlink(temp.c_str());
-        }
-    }
-    ReplacementFile(const ReplacementFile&) = delete;
-    ReplacementFile& operator=(const ReplacementFile&) = delete;
-
-    bool isOpen() const { return fd >= 0; }
-
-    bool write(const char* bytes, std::size_t size) {
-        return platform::writeAll(fd, bytes, size) || fail("cannot write " + temp, errno);
-    }
-
-    // Flushes the new version to disk and puts it in the old one's place.
-    bool commit() {
-        if (::fsync(fd) != 0) {
-            return fail("cannot write " + temp, errno);
-        }
-        const int closed = ::close(fd);
-        const int closeError = errno;
-        fd = -1;
-        if (closed != 0) {
-            ::unlink(temp.c_str());
-            return fail("cannot write " + temp, closeError);
-        }
-        if (::rename(temp.c_str(), target.c_str()) != 0) {
-            const int renameError = errno;
-            ::unlink(temp.c_str());
-            return fail("cannot replace " + target, renameError);
-        }
-        return true;
-    }
-
-    const std::string& error() const { return errorText; }
-
-  private:
-    bool fail(const std::string& what, int code) {
-        errorText = what + ": " + platform::systemErrorText(code);
-        return false;
-    }
-
-    std::string target;
-    std::string temp;
-    int fd = -1;
-    std::string errorText;
-};
-
 bool writeArchive(const DeviceRecords& records, const std::string& path, std::string& error) {
     try {
-        ReplacementFile file(path);
+        platform::AtomicFileWriter file(path);
         if (!file.isOpen()) {
             error = file.error();
             return false;

@@ -11,6 +11,7 @@
 #include "campaigns/campaignmgr.h"
 #include "config/configexceptions.h"
 #include "memory/manufacturer.h"
+#include "platform/files.h"
 #include "platform/instance.h"
 #include "platform/system.h"
 #include "support/exceptions.h"
@@ -34,6 +35,19 @@ std::string alreadyRunningText(CNyvexApp& app) {
     return app.texts().lookup("prog_already_started", text) ? text : "Nyvex is already running.";
 }
 
+// A save that the process did not live to finish leaves its temporary file beside the file it
+// was replacing, as large as that file (the device memory's may be tens of megabytes). Removed
+// at every start, before anything writes, so repeated crashes never fill the disk.
+void removeInterruptedSaves(const CInit& config) {
+    const std::string files[] = {config.settingsPath(), config.dataIniPath(),
+                                 config.getString("archfile", false)};
+    for (const std::string& file : files) {
+        for (const std::string& leftover : platform::removeLeftoverTemporaries(file)) {
+            logStartup("removed the leftover of an interrupted save: " + leftover);
+        }
+    }
+}
+
 bool senderReady(CThreadCenter& center) {
     try {
         return center.sender()->isReady();
@@ -51,6 +65,7 @@ bool buildAndRun(CNyvexApp& app, CStationUi& ui) {
         ui.startupFailed("configuration incomplete");
         return false;
     }
+    removeInterruptedSaves(*app.config());
     app.setCampaigns(std::make_unique<campag::CCampaignMgr>());
     app.campaigns()->loadAll();
 

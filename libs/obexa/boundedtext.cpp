@@ -28,7 +28,7 @@ std::string narrowArgument(const char* text) {
 }
 
 bool copyBounded(std::u16string& target, std::u16string_view source, std::size_t capacity,
-                 const CLogTarget& log, std::source_location where) {
+                 const CLogTarget& log, CallSite where) {
     if (source.size() >= capacity) {
         log.invalidParameter("(\"Buffer is too small\" && 0)", where);
         target.clear();
@@ -63,8 +63,7 @@ FileLength countFileLength(const std::u16string& path) {
 
 std::optional<std::vector<std::uint8_t>> readFileRange(const std::u16string& path,
                                                        std::int64_t offset, std::int64_t count,
-                                                       const CLogTarget& log,
-                                                       std::source_location where) {
+                                                       const CLogTarget& log, CallSite where) {
     if (offset < 0 || count < 0) {
         log.invalidParameter("(offset >= 0 && count >= 0)", where);
         return std::nullopt;

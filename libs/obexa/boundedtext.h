@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <source_location>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,7 +21,7 @@ std::string narrowArgument(const char* text);
 // terminator; otherwise logs, leaves `target` empty and returns false.
 bool copyBounded(std::u16string& target, std::u16string_view source, std::size_t capacity,
                  const CLogTarget& log,
-                 std::source_location where = std::source_location::current());
+                 CallSite where = {__builtin_FUNCTION(), __builtin_FILE(), __builtin_LINE()});
 
 // The length of a file, counted by reading it through; the error text when it cannot be read.
 struct FileLength {
@@ -34,6 +33,6 @@ FileLength countFileLength(const std::u16string& path);
 // Exactly `count` bytes from `offset`, or nothing (file gone, shorter than expected, bad range).
 std::optional<std::vector<std::uint8_t>> readFileRange(
     const std::u16string& path, std::int64_t offset, std::int64_t count, const CLogTarget& log,
-    std::source_location where = std::source_location::current());
+    CallSite where = {__builtin_FUNCTION(), __builtin_FILE(), __builtin_LINE()});
 
 }  // namespace obexa

@@ -15,6 +15,9 @@ namespace obexa {
 namespace {
 
 constexpr std::size_t dumpLimit = 200;
+// Bytes a phone sent unasked are dropped before each request, at most this many at a time (a
+// phone flooding the link cannot hold the push in the dropping).
+constexpr std::size_t staleLimit = 65536;
 // A Success answer to CONNECT holds the phone's largest packet in bytes 5 and 6.
 constexpr std::size_t connectAnswerLength = 7;
 
@@ -237,6 +240,13 @@ void CBTSender::closeSocket() {
 bool CBTSender::sendStep(const std::uint8_t* bytes, std::size_t count) {
     const CLogTarget& log = logTarget();
     const auto deadline = SteadyClock::now() + waits.writable;
+    // What the phone sent beyond its last answer's length, or unasked, would otherwise be taken
+    // for the answer to this request.
+    if (socket >= 0) {
+        if (const std::size_t stale = discardPending(socket, staleLimit); stale > 0) {
+            log.line("%d Bytes ohne Anfrage verworfen\n", static_cast<int>(stale));
+        }
+    }
     // A socket closed by an earlier failed send is "ready"; the send then reports the error.
     if (socket >= 0 && !waitWritable(socket, deadline)) {
         currentStatus = status::notWritable;

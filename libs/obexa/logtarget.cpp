@@ -45,9 +45,9 @@ void CLogTarget::hex(const std::uint8_t* bytes, std::size_t count, std::size_t l
     std::fflush(stream);
 }
 
-void CLogTarget::invalidParameter(const char* expression, std::source_location where) const {
-    line("Invalid parameter detected in function %s. File: %s Line: %u\n", where.function_name(),
-         where.file_name(), static_cast<unsigned>(where.line()));
+void CLogTarget::invalidParameter(const char* expression, CallSite where) const {
+    line("Invalid parameter detected in function %s. File: %s Line: %u\n", where.function,
+         where.file, where.line);
     line("Expression: %s\n", expression);
 }
 

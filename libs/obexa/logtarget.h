@@ -5,10 +5,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <source_location>
 #include <string_view>
 
 namespace obexa {
+
+// Where a helper was called from, given as a default argument of built-ins that the compiler
+// fills in at each call, as std::source_location does; unlike std::source_location they work
+// with every compiler the station is built with (clang 14 cannot use GCC 12's).
+struct CallSite {
+    const char* function = "";
+    const char* file = "";
+    unsigned line = 0;
+};
 
 struct CLogTarget {
     bool logging = false;
@@ -23,7 +31,7 @@ struct CLogTarget {
     void hex(const std::uint8_t* bytes, std::size_t count, std::size_t limit,
              const char* ending) const;
     // The two lines that replace a crash when a bounded helper is handed too much.
-    void invalidParameter(const char* expression, std::source_location where) const;
+    void invalidParameter(const char* expression, CallSite where) const;
 };
 
 }  // namespace obexa

@@ -136,4 +136,21 @@ ReceiveResult receiveResponse(int socket, std::uint8_t* buffer, std::size_t capa
     return result;
 }
 
+std::size_t discardPending(int socket, std::size_t limit) {
+    std::array<std::uint8_t, 4096> sink{};
+    std::size_t dropped = 0;
+    while (dropped < limit) {
+        const ssize_t got =
+            ::recv(socket, sink.data(), std::min(sink.size(), limit - dropped), MSG_DONTWAIT);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;  // nothing more waiting, the peer closed, or an error the next step reports
+        }
+        dropped += static_cast<std::size_t>(got);
+    }
+    return dropped;
+}
+
 }  // namespace obexa

@@ -29,6 +29,10 @@ bool waitWritable(int socket, SteadyClock::time_point deadline);
 SendResult sendAll(int socket, const std::uint8_t* bytes, std::size_t count,
                    SteadyClock::time_point deadline);
 
+// Reads and drops, without waiting, what the peer has sent so far, at most `limit` bytes; the
+// number dropped. Called before a request is sent: bytes already there cannot be its answer.
+std::size_t discardPending(int socket, std::size_t limit);
+
 struct ReceiveResult {
     enum class Kind { response, timedOut, closed, failed };
     Kind kind = Kind::failed;

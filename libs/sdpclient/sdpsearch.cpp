@@ -5,12 +5,16 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 
 namespace sdpclient {
 
 namespace {
 
 constexpr std::uint32_t allAttributes = 0x0000FFFF;
+// Service records nest a few sequences deep (protocol lists in a sequence of sequences); far
+// deeper nesting is no record a phone means.
+constexpr int maxNesting = 16;
 
 // What the library's callback reported when the transaction ended.
 struct Answer {
@@ -101,6 +105,153 @@ std::optional<int> channelOf(sdp_record_t* record) {
     return channel > 0 ? std::optional<int>(channel) : std::nullopt;
 }
 
+// Where a data element's value lies: after `head` bytes of type, size and length, `value` bytes.
+struct ElementExtent {
+    unsigned type = 0;
+    std::size_t head = 0;
+    std::size_t value = 0;
+    bool holdsAlternative = false;  // it is an alternative or holds one at any depth
+    std::size_t whole() const { return head + value; }
+};
+
+enum ElementType : unsigned {
+    nilType,
+    unsignedType,
+    signedType,
+    uuidType,
+    textType,
+    booleanType,
+    sequenceType,
+    alternativeType,
+    urlType
+};
+
+bool sizeIndexFits(unsigned type, unsigned sizeIndex) {
+    switch (type) {
+        case nilType:
+        case booleanType:
+            return sizeIndex == 0;
+        case unsignedType:
+        case signedType:
+            return sizeIndex <= 4;
+        case uuidType:
+            return sizeIndex == 1 || sizeIndex == 2 || sizeIndex == 4;
+        case textType:
+        case sequenceType:
+        case alternativeType:
+        case urlType:
+            return sizeIndex >= 5;
+        default:
+            return false;
+    }
+}
+
+// The data element at `bytes`, its nested elements checked too; nothing when a type and size
+// descriptor is not a valid one, an element runs past the bytes it has, or sequences nest deeper
+// than any record does. libbluetooth's record parser must never see such an element: on an
+// attribute value that runs past its record it leaks, and on some it loops, taking memory
+// without end.
+std::optional<ElementExtent> wellFormedElement(const std::uint8_t* bytes, std::size_t size,
+                                               int depth) {
+    if (size == 0 || depth > maxNesting) {
+        return std::nullopt;
+    }
+    ElementExtent element{static_cast<unsigned>(bytes[0] >> 3), 1, 0};
+    const unsigned sizeIndex = bytes[0] & 7;
+    if (!sizeIndexFits(element.type, sizeIndex)) {
+        return std::nullopt;
+    }
+    std::uint64_t value = element.type == nilType ? 0 : std::uint64_t{1} << sizeIndex;
+    if (sizeIndex >= 5) {
+        element.head += std::size_t{1} << (sizeIndex - 5);
+        if (size < element.head) {
+            return std::nullopt;
+        }
+        value = 0;
+        for (std::size_t i = 1; i < element.head; ++i) {
+            value = value << 8 | bytes[i];
+        }
+    }
+    if (value > size - element.head) {
+        return std::nullopt;
+    }
+    element.value = static_cast<std::size_t>(value);
+    element.holdsAlternative = element.type == alternativeType;
+    if (element.type == sequenceType || element.type == alternativeType) {
+        for (std::size_t at = element.head; at < element.whole();) {
+            const auto child = wellFormedElement(bytes + at, element.whole() - at, depth + 1);
+            if (!child) {
+                return std::nullopt;
+            }
+            element.holdsAlternative = element.holdsAlternative || child->holdsAlternative;
+            at += child->whole();
+        }
+    }
+    return element;
+}
+
+struct Attribute {
+    std::uint16_t id = 0;
+    const std::uint8_t* value = nullptr;
+    ElementExtent extent;
+};
+
+struct RecordLayout {
+    std::size_t length = 0;
+    std::vector<Attribute> attributes;
+};
+
+// The service record at `bytes`: a sequence of attribute ids (16-bit unsigned integers), each
+// followed by a well-formed value; nothing for anything else.
+std::optional<RecordLayout> wellFormedRecord(const std::uint8_t* bytes, std::size_t size) {
+    constexpr std::uint8_t attributeIdDescriptor = 0x09;
+    constexpr std::size_t attributeIdLength = 3;
+    const auto record = wellFormedElement(bytes, size, 0);
+    if (!record || record->type != sequenceType) {
+        return std::nullopt;
+    }
+    RecordLayout layout{record->whole(), {}};
+    for (std::size_t at = record->head; at < record->whole();) {
+        if (record->whole() - at < attributeIdLength || bytes[at] != attributeIdDescriptor) {
+            return std::nullopt;
+        }
+        const auto id = static_cast<std::uint16_t>(bytes[at + 1] << 8 | bytes[at + 2]);
+        at += attributeIdLength;
+        const auto value = wellFormedElement(bytes + at, record->whole() - at, 1);
+        if (!value) {
+            return std::nullopt;
+        }
+        layout.attributes.push_back({id, bytes + at, *value});
+        at += value->whole();
+    }
+    return layout;
+}
+
+// The part of a record the channel search reads, as a record of its own: the service class list
+// and the protocol descriptor list, each only when it holds no data element alternative.
+// libbluetooth leaks every alternative with content that it reads, wherever it stands in a
+// record, and phones may send them in attributes the search never needs.
+Bytes searchedPart(const RecordLayout& layout) {
+    Bytes content;
+    for (const Attribute& attribute : layout.attributes) {
+        if ((attribute.id != SDP_ATTR_SVCLASS_ID_LIST &&
+             attribute.id != SDP_ATTR_PROTO_DESC_LIST) ||
+            attribute.extent.holdsAlternative) {
+            continue;
+        }
+        content.insert(content.end(), {0x09, static_cast<std::uint8_t>(attribute.id >> 8),
+                                       static_cast<std::uint8_t>(attribute.id)});
+        content.insert(content.end(), attribute.value, attribute.value + attribute.extent.whole());
+    }
+    // Each list comes from a record whose length field had 32 bits at most.
+    Bytes record = {0x37, static_cast<std::uint8_t>(content.size() >> 24),
+                    static_cast<std::uint8_t>(content.size() >> 16),
+                    static_cast<std::uint8_t>(content.size() >> 8),
+                    static_cast<std::uint8_t>(content.size())};
+    record.insert(record.end(), content.begin(), content.end());
+    return record;
+}
+
 }  // namespace
 
 SearchOutcome searchSession(sdp_session_t* session, std::uint16_t uuid,
@@ -169,26 +320,26 @@ std::optional<std::vector<Bytes>> splitAttributeLists(const std::uint8_t* bytes,
     std::vector<Bytes> records;
     const std::size_t end = static_cast<std::size_t>(head) + length;
     for (std::size_t at = head; at < end;) {
-        int used = 0;
-        sdp_record_t* record = ::sdp_extract_pdu(bytes + at, static_cast<int>(end - at), &used);
-        if (record == nullptr) {
+        const auto layout = wellFormedRecord(bytes + at, end - at);
+        if (!layout) {
             return std::nullopt;
         }
-        ::sdp_record_free(record);
-        if (used <= 0 || at + used > end) {
-            return std::nullopt;
-        }
-        records.emplace_back(bytes + at, bytes + at + used);
-        at += used;
+        records.emplace_back(bytes + at, bytes + at + layout->length);
+        at += layout->length;
     }
     return records;
 }
 
 std::optional<int> rfcommChannel(const std::vector<Bytes>& records, std::uint16_t serviceClass) {
     for (const Bytes& bytes : records) {
+        const auto layout = wellFormedRecord(bytes.data(), bytes.size());
+        if (!layout || layout->length != bytes.size()) {
+            continue;
+        }
+        const Bytes searched = searchedPart(*layout);
         int used = 0;
         sdp_record_t* record =
-            ::sdp_extract_pdu(bytes.data(), static_cast<int>(bytes.size()), &used);
+            ::sdp_extract_pdu(searched.data(), static_cast<int>(searched.size()), &used);
         if (record == nullptr) {
             continue;
         }

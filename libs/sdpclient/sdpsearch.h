@@ -35,11 +35,13 @@ SearchOutcome searchSession(sdp_session_t* session, std::uint16_t uuid,
                             SteadyClock::time_point deadline);
 
 // The records of an AttributeLists parameter (a sequence of attribute-list sequences); nothing
-// when the bytes are not such a sequence or a record in it is malformed.
+// when the bytes are not such a sequence or a record in it is malformed. Records are checked
+// element by element here: libbluetooth's own parser leaks and can loop without end on
+// malformed ones, so it only ever reads records that passed.
 std::optional<std::vector<Bytes>> splitAttributeLists(const std::uint8_t* bytes, std::size_t size);
 
 // The RFCOMM channel of the first record whose service class list names `serviceClass`; nothing
-// when no record does or none names a channel.
+// when no record does or none names a channel. Malformed records are passed over.
 std::optional<int> rfcommChannel(const std::vector<Bytes>& records, std::uint16_t serviceClass);
 
 }  // namespace sdpclient

@@ -135,9 +135,10 @@ struct Include {
     std::string path;
 };
 
-// The project includes of every source file outside the tests and benchmarks.
+// The project includes of every source file outside the tests, benchmarks and fuzz targets.
 std::vector<Include> projectIncludes(const Columns& columns, std::vector<std::string>& problems) {
-    const std::set<std::string> notChecked = {"tests", "bench", "station", "cmake", "scripts"};
+    const std::set<std::string> notChecked = {"tests",   "bench", "fuzz",
+                                              "station", "cmake", "scripts"};
     std::vector<Include> found;
     for (const auto& top : fs::directory_iterator(root)) {
         const std::string name = top.path().filename().string();

@@ -199,6 +199,8 @@ TEST(ObexFileChunks, OpenFailuresAreReportedNotFatal) {
     CObexFileChunks tooLong(log.target());
     EXPECT_FALSE(tooLong.open(std::u16string(255, u'p')));
     EXPECT_THAT(log.text(), HasSubstr("Invalid parameter detected in function"));
+    // The call site named is the caller of the bounded helper, not the helper's own header.
+    EXPECT_THAT(log.text(), HasSubstr("obexfilechunks.cpp Line: "));
     EXPECT_THAT(log.text(), HasSubstr("Expression: "));
 }
 

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <thread>
 
 #include "platform/filedescriptor.h"
+#include "tests/common/tempfolder.h"
 
 namespace {
 struct SocketPair {
@@ -47,4 +50,51 @@ TEST(Files, SendingToAPeerThatHasGoneFails) {
     pair.far.close();
     const std::string bytes(100, 'x');
     EXPECT_FALSE(platform::sendAll(pair.near.get(), bytes.data(), bytes.size()));
+}
+
+TEST(Files, AReplacementWrittenInPiecesTakesThePlaceOfTheOldFileOnlyWhenCommitted) {
+    testing_support::TempFolder dir;
+    const std::string file = dir.write("memory.arc", "old");
+    {
+        platform::AtomicFileWriter writer(file);
+        ASSERT_TRUE(writer.isOpen()) << writer.error();
+        EXPECT_TRUE(writer.write("ne", 2));
+        EXPECT_EQ(dir.read("memory.arc"), "old") << "nothing shows before the commit";
+        EXPECT_TRUE(writer.write("w", 1));
+        EXPECT_TRUE(writer.commit()) << writer.error();
+    }
+    EXPECT_EQ(dir.read("memory.arc"), "new");
+    {
+        platform::AtomicFileWriter abandoned(file);
+        EXPECT_TRUE(abandoned.write("half", 4));
+    }
+    EXPECT_EQ(dir.read("memory.arc"), "new") << "a replacement never committed changes nothing";
+    EXPECT_TRUE(platform::leftoverTemporaries(file).empty());
+}
+
+TEST(Files, OnlyTheTemporaryFilesOfAFilesOwnReplacementsAreLeftovers) {
+    testing_support::TempFolder dir;
+    const std::string file = dir.write("memory.arc", "kept");
+    struct Case {
+        const char* name;
+        bool leftover;
+    };
+    const Case cases[] = {
+        {"memory.arc.tmp-a1B2c3", true},   {"memory.arc.tmp-ZZZZZZ", true},
+        {"memory.arc.backup", false},      {"memory.arc.tmp-a1B2c", false},
+        {"memory.arc.tmp-a1B2c3d", false}, {"memory.arc.tmp-a1B2c!", false},
+        {"other.arc.tmp-a1B2c3", false},   {"xmemory.arc.tmp-a1B2c3", false},
+    };
+    for (const Case& c : cases) {
+        dir.write(c.name, "left");
+    }
+    std::filesystem::create_directory(dir.path() / "memory.arc.tmp-folder");
+    const auto removed = platform::removeLeftoverTemporaries(file);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(std::filesystem::exists(dir.path() / c.name), !c.leftover);
+        EXPECT_EQ(std::count(removed.begin(), removed.end(), dir.file(c.name)), c.leftover ? 1 : 0);
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "memory.arc.tmp-folder"));
+    EXPECT_EQ(dir.read("memory.arc"), "kept");
 }

@@ -19,6 +19,27 @@ using namespace sdprecords;
 using namespace std::chrono_literals;
 using sdpclient::SteadyClock;
 
+// `depth` empty sequences, each inside the next.
+Bytes nestedSequences(int depth) {
+    Bytes nested;
+    for (int i = 0; i < depth; ++i) {
+        nested = sequence(nested);
+    }
+    return nested;
+}
+
+// A data element alternative holding `content`.
+Bytes alternative(const Bytes& content) {
+    Bytes element{0x3D, static_cast<std::uint8_t>(content.size())};
+    element.insert(element.end(), content.begin(), content.end());
+    return element;
+}
+
+// `record` (with a one-byte length) with one more attribute at its end.
+Bytes withAttribute(const Bytes& record, std::uint16_t id, const Bytes& value) {
+    return sequence(join({Bytes(record.begin() + 2, record.end()), u16(id), value}));
+}
+
 struct ParseCase {
     const char* title;
     Bytes attributeLists;
@@ -46,6 +67,26 @@ TEST(SdpRecords, TheObjectPushChannelIsReadFromTheRecordsThatNameTheService) {
         {"a record cut inside the list", sequence(Bytes(push9.begin(), push9.end() - 3)),
          std::nullopt, std::nullopt},
         {"not a sequence", u16(0x1105), std::nullopt, std::nullopt},
+        // Found by fuzzing: libbluetooth's parser leaked on the first and took memory without
+        // end on the second, so such records never reach it.
+        {"an attribute value that runs past its record",
+         sequence(sequence(join({u16(4), Bytes{0x3D, 0x03, 0x00}}))), std::nullopt, std::nullopt},
+        {"a record whose last value runs past it after other attributes",
+         sequence(sequence(join({u16(0x3B00), u32(0x10000), u16(1), sequence(uuid16(objectPush)),
+                                 u16(4), Bytes{0x3D, 0x11, 0x35}}))),
+         std::nullopt, std::nullopt},
+        {"an attribute id that is not a 16-bit integer",
+         sequence(sequence(join({u16(1), sequence(uuid16(objectPush)), u8(4), u8(9)}))),
+         std::nullopt, std::nullopt},
+        {"an alternative in another attribute, which never reaches libbluetooth (it leaks on them)",
+         sequence(withAttribute(objectPushRecord(9), 0x0200, alternative(u8(1)))), 1, 9},
+        {"a protocol list given as an alternative of stacks: not read, so no channel",
+         sequence(sequence(
+             join({u16(0x0000), u32(5), u16(0x0001), sequence(uuid16(objectPush)), u16(0x0004),
+                   alternative(sequence(sequence(join({uuid16(0x0003), u8(9)}))))}))),
+         1, std::nullopt},
+        {"sequences nested deeper than any record",
+         sequence(sequence(join({u16(0x0200), nestedSequences(20)}))), std::nullopt, std::nullopt},
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.title);

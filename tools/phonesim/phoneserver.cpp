@@ -206,7 +206,9 @@ void PhoneServer::serve(int socket, Connection& connection) {
     sendTimeout.tv_usec = static_cast<suseconds_t>((limits.readTimeout.count() % 1000) * 1000);
     ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
     try {
-        if (phone.answer == Answer::silent) {
+        if (phone.hostility == Hostility::flood) {
+            flood(socket);
+        } else if (phone.answer == Answer::silent) {
             drain(socket);
         } else {
             answerRequests(socket);
@@ -227,6 +229,10 @@ void PhoneServer::answerRequests(int socket) {
                          phone.answer == Answer::refuse, limits.maxObjectSize},
                         events);
     LinkModel link(phone.link);
+    std::optional<HostileAnswers> hostile;
+    if (phone.hostility) {
+        hostile.emplace(*phone.hostility);
+    }
     while (auto request = readPacket(socket)) {
         if (!pauseUntil(link.requestArrives(request->firstSeen, request->bytes.size()))) {
             break;
@@ -238,6 +244,9 @@ void PhoneServer::answerRequests(int socket) {
             }
             break;
         }
+        if (hostile && hostile->hangsUpAt(request->bytes)) {
+            break;  // the session reports the object it was taking as dropped
+        }
         const Reply reply = session.handle(request->bytes);
         if (phone.answer == Answer::slow && !pause(limits.slowDelay)) {
             break;
@@ -245,7 +254,9 @@ void PhoneServer::answerRequests(int socket) {
         if (!pauseUntil(link.answerArrives(SteadyClock::now(), reply.bytes.size()))) {
             break;
         }
-        if (!sendAll(socket, reply.bytes) || reply.endsConnection) {
+        const bool sent =
+            hostile ? sendPieces(socket, hostile->answer(reply)) : sendAll(socket, reply.bytes);
+        if (!sent || reply.endsConnection) {
             break;
         }
     }
@@ -255,6 +266,37 @@ void PhoneServer::answerRequests(int socket) {
 void PhoneServer::drain(int socket) {
     while (readPacket(socket)) {
     }
+}
+
+// A flooding phone writes without end and reads nothing. It stops when the client hangs up,
+// when the client has read nothing for the read time-out, or when the server stops.
+void PhoneServer::flood(int socket) {
+    const std::vector<std::uint8_t> chunk = HostileAnswers::floodChunk();
+    for (;;) {
+        pollfd watched[2] = {{socket, POLLOUT, 0}, {stopEvent, POLLIN, 0}};
+        const int ready = ::poll(watched, 2, static_cast<int>(limits.readTimeout.count()));
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready <= 0 || watched[1].revents != 0 || (watched[0].revents & POLLOUT) == 0) {
+            return;
+        }
+        const ssize_t sent =
+            ::send(socket, chunk.data(), chunk.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent < 0 && errno != EAGAIN && errno != EINTR) {
+            return;
+        }
+    }
+}
+
+// A hostile answer's pieces, each after its pause.
+bool PhoneServer::sendPieces(int socket, const std::vector<WirePiece>& pieces) {
+    for (const WirePiece& piece : pieces) {
+        if (!pause(piece.pauseBefore) || !sendAll(socket, piece.bytes)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::optional<PhoneServer::Incoming> PhoneServer::readPacket(int socket) {

@@ -1,9 +1,9 @@
 #pragma once
 // One simulated phone's Object Push server: a listening TCP socket and one thread per
 // connection, each running an OBEX session. The phone answers as its world file says: accept,
-// refuse every object, stay silent, or accept slowly. Every connection also goes through the
-// phone's link: requests and answers take the time the link needs, and the first PUT of each
-// object waits until the phone's user has decided.
+// refuse every object, stay silent, accept slowly, or break OBEX in one of the hostile ways. Every
+// connection also goes through the phone's link: requests and answers take the time the link needs,
+// and the first PUT of each object waits until the phone's user has decided.
 
 #include <atomic>
 #include <chrono>
@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "libs/simworld/simworld.h"
+#include "tools/phonesim/hostile.h"
 #include "tools/phonesim/link.h"
 #include "tools/phonesim/session.h"
 
@@ -32,6 +33,8 @@ struct PhoneSettings {
     int port = 0;  // 0: any free port (see PhoneServer::port)
     Answer answer = Answer::accept;
     simworld::Link link{};
+    // A phone that does not keep to OBEX (hostile.h); it then takes objects as `answer` says.
+    std::optional<Hostility> hostility{};
 };
 
 struct ServerLimits {
@@ -76,6 +79,8 @@ class PhoneServer {
     void serve(int socket, Connection& connection);
     void answerRequests(int socket);
     void drain(int socket);
+    void flood(int socket);
+    bool sendPieces(int socket, const std::vector<WirePiece>& pieces);
     std::optional<Incoming> readPacket(int socket);
     bool readExactly(int socket, std::uint8_t* into, std::size_t count,
                      std::chrono::steady_clock::time_point deadline);

@@ -47,6 +47,8 @@ class ObexSession {
   private:
     // What the PUT packets of the object in progress told so far.
     struct Object {
+        // Declared, so that clang sees the type as default-constructible inside this class.
+        Object() {}
         std::optional<std::string> name;
         std::optional<std::uint32_t> declaredLength;
         std::unique_ptr<IncomingObject> file;

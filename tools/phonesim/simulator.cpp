@@ -60,12 +60,16 @@ std::optional<std::string> Simulator::start(const simworld::World& world) {
 
 std::optional<std::string> Simulator::startPhone(const simworld::Phone& phone) {
     const auto answer = parseAnswer(phone.answer);
-    if (!answer) {
-        return "unknown answer '" + phone.answer + "' (accept, refuse, silent or slow)";
+    const auto hostility = parseHostility(phone.answer);
+    if (!answer && !hostility) {
+        return "unknown answer '" + phone.answer +
+               "' (accept, refuse, silent or slow; hostile: noise, trickle, lielong, lieshort, "
+               "liebelow3, oversize, cutoff or flood)";
     }
     auto server = std::make_unique<PhoneServer>(
-        PhoneSettings{phone.address, phone.obexHost, phone.obexPort, *answer, phone.link}, inbox,
-        events, limits);
+        PhoneSettings{phone.address, phone.obexHost, phone.obexPort,
+                      answer.value_or(Answer::accept), phone.link, hostility},
+        inbox, events, limits);
     if (auto problem = server->start()) {
         return problem;
     }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+
 #include "platform/instance.h"
 #include "tests/common/childprocess.h"
 #include "tests/common/logreader.h"
@@ -88,4 +91,31 @@ TEST(StartupProcess, SecondInstanceIsRefused) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.output.find("Already running"), std::string::npos) << result.output;
     EXPECT_NE(station.log().find("Fehler : Started twice.\r\n"), std::string::npos);
+}
+
+TEST(StartupProcess, TheLeftoversOfSavesACrashCutShortAreRemovedAtStart) {
+    Station station("");
+    station.folder.write("appTolvik.ini", completeSettings(station.folder));
+    const char* leftovers[] = {"mem.arc.tmp-a1B2c3", "mem.arc.tmp-Zz9Zz9",
+                               "appTolvik.ini.tmp-000000", "tolvik.ini.tmp-xYz123"};
+    const char* kept[] = {"mem.arc.backup", "notes.tmp-a1B2c3"};
+    for (const char* name : leftovers) {
+        station.folder.write(name, std::string(4096, 'x'));
+    }
+    for (const char* name : kept) {
+        station.folder.write(name, "operator's");
+    }
+    const auto result = station.start();
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    const std::string log = station.log();
+    for (const char* name : leftovers) {
+        EXPECT_FALSE(std::filesystem::exists(station.folder.path() / name)) << name;
+        EXPECT_NE(
+            log.find("removed the leftover of an interrupted save: " + station.folder.file(name)),
+            std::string::npos)
+            << log;
+    }
+    for (const char* name : kept) {
+        EXPECT_TRUE(std::filesystem::exists(station.folder.path() / name)) << name;
+    }
 }

@@ -9,6 +9,7 @@ packages=(
     ieee-data media-types openobex-apps obexftp
     libsystemd-dev udev dbus python3-dbusmock
     procps
+    dpkg-dev file systemd passwd
 )
 
 missing=()

@@ -63,6 +63,11 @@ int CHeadlessUi::runMainWindow() {
     while (!stopSignalWithin(CStationTick::interval)) {
         ticker.tick();
         service.tick();
+        if (const std::string radio = ticker.radioChange(); !radio.empty()) {
+            std::fprintf(stderr, "%s\n", radio.c_str());
+            std::fflush(stderr);
+            service.status(radio);
+        }
         if (std::chrono::steady_clock::now() >= nextStatus) {
             nextStatus += statusInterval;
             const std::string line = ticker.statusLine();

@@ -17,8 +17,21 @@ void CStationTick::tick() {
     }
     // Without device-change notices, radios that come and go are found by asking each tick.
     if (center != nullptr) {
-        center->checkRadio();
+        radioBefore = radioNow;
+        radioNow = center->checkRadio() > 0;
     }
+}
+
+std::string CStationTick::radioChange() const {
+    if (!radioNow || radioNow == radioBefore) {
+        return "";
+    }
+    if (!*radioNow) {
+        return radioBefore ? "Nyvex: the radio is gone; the station waits for it to come back."
+                           : "Nyvex: no radio; the station waits for one and serves nobody "
+                             "until it is there.";
+    }
+    return radioBefore ? "Nyvex: a radio is there; the station works." : "";
 }
 
 std::string CStationTick::statusLine() const {

@@ -25,6 +25,13 @@ bool sendAll(int socket, const void* data, std::size_t size);
 bool replaceFileAtomically(const std::string& path, const std::string& bytes,
                            std::string* error = nullptr);
 
+// Gives the file `path` a second name, `path + suffix`, or `path + suffix + ".2"`, ".3", …
+// when that name is taken (a hard link: no copy, and a file kept before is never replaced).
+// Whatever later replaces `path` leaves the file under its second name as it was. The second
+// name, or nothing (`error` says why).
+std::optional<std::string> keepUnderSecondName(const std::string& path, const std::string& suffix,
+                                               std::string* error = nullptr);
+
 // The process's current directory (no trailing separator), or nothing.
 std::optional<std::string> currentDirectory();
 

@@ -83,6 +83,10 @@ TEST(StationAsService, NotifiesTheManagerAndRepeatsItsErrorLogOnTheJournal) {
     // Error-log entries reach the journal as errors (priority 3).
     EXPECT_NE(nyvex.errors().find("<3>error log: err while setting up store ["), std::string::npos)
         << nyvex.errors();
+    EXPECT_NE(nyvex.errors().find("<3>error log: device memory not loaded whole: "),
+              std::string::npos);
+    EXPECT_EQ(readWholeFile(station.path() / "devices.arc.damaged"), std::string("\x05\x00\x01", 3))
+        << "the damaged memory is kept for the operator";
     EXPECT_EQ(phonesim->stop(SIGTERM, seconds(10)), 0);
 }
 

@@ -68,8 +68,12 @@ class PrepareState : public ::testing::Test {
     }
 
     ProcessResult prepare(const std::string& option = "") const {
+        return prepareIn(state(), option);
+    }
+
+    ProcessResult prepareIn(const fs::path& folder, const std::string& option = "") const {
         std::vector<std::string> argv{NYVEX_SOURCE_DIR "/packaging/prepare-state", data().string(),
-                                      state().string()};
+                                      folder.string()};
         if (!option.empty()) {
             argv.push_back(option);
         }
@@ -124,6 +128,24 @@ TEST_F(PrepareState, NeverReplacesWhatTheFolderHolds) {
     const auto third = prepare("--simulation");
     EXPECT_EQ(third.exitCode, 0);
     EXPECT_EQ(third.output, "") << "nothing left to add";
+}
+
+// systemd makes the state folder before the helper runs; run by hand, the helper makes it.
+TEST_F(PrepareState, MakesAMissingFolderOrSaysWhyItCannot) {
+    const fs::path nested = state() / "stations" / "first";
+    const auto made = prepareIn(nested);
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    EXPECT_TRUE(fs::exists(nested / "appTolvik.ini"));
+
+    const fs::path locked = work.path() / "locked";
+    fs::create_directory(locked);
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                                fs::perms::others_exec);
+    const fs::path unreachable = locked / "state";
+    const auto refused = prepareIn(unreachable);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.output, "prepare-state: cannot create the state folder " +
+                                  unreachable.string() + "; the station does not start.\n");
 }
 
 TEST_F(PrepareState, RefusesAFolderTheStationCouldNotWorkIn) {

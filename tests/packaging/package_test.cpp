@@ -109,15 +109,39 @@ TEST_F(StagedInstall, ServesASimulatedPhoneFromTheInstalledFilesAlone) {
 }
 
 // verify loads each unit as systemd would (keys, values, the programs they start); it warns
-// on stderr and still exits 0, so its output must be empty too.
-TEST_F(StagedInstall, SystemdAcceptsTheUnits) {
-    const fs::path units = prefix() / "lib/systemd/system";
+// on stderr and still exits 0, so its output must be empty too. The station is checked alone
+// and with the simulation drop-in, which verify finds beside it on the unit path.
+TEST_F(StagedInstall, SystemdAcceptsTheUnitsAndTheSimulationDropIn) {
+    TempFolder units;
     for (const char* unit : {"nyvex.service", "nyvex-phonesim.service"}) {
-        const auto verify = runProcess(
-            {"/usr/bin/systemd-analyze", "verify", (units / unit).string()}, "", {}, seconds(60));
-        EXPECT_EQ(verify.exitCode, 0) << unit << ": " << verify.output;
-        EXPECT_EQ(verify.output, "") << unit;
+        fs::copy_file(prefix() / "lib/systemd/system" / unit, units.path() / unit);
     }
+    TempFolder withDropIn;
+    fs::copy_file(units.path() / "nyvex.service", withDropIn.path() / "nyvex.service");
+    fs::copy_file(units.path() / "nyvex-phonesim.service",
+                  withDropIn.path() / "nyvex-phonesim.service");
+    fs::create_directory(withDropIn.path() / "nyvex.service.d");
+    fs::copy_file(prefix() / NYVEX_INSTALL_DATAROOTDIR / "nyvex/simulation.conf",
+                  withDropIn.path() / "nyvex.service.d/simulation.conf");
+
+    struct Case {
+        fs::path folder;
+        const char* unit;
+    };
+    for (const auto& [folder, unit] :
+         {Case{units.path(), "nyvex.service"}, Case{units.path(), "nyvex-phonesim.service"},
+          Case{withDropIn.path(), "nyvex.service"}}) {
+        SCOPED_TRACE(folder.string() + "/" + unit);
+        // The trailing colon keeps systemd's own unit folders on the path.
+        const auto verify =
+            runProcess({"/usr/bin/systemd-analyze", "verify", (folder / unit).string()}, "",
+                       {{"SYSTEMD_UNIT_PATH", folder.string() + ":"}}, seconds(60));
+        EXPECT_EQ(verify.exitCode, 0) << verify.output;
+        EXPECT_EQ(verify.output, "");
+    }
+    const std::string dropIn = readFile(withDropIn.path() / "nyvex.service.d/simulation.conf");
+    EXPECT_NE(dropIn.find("\nEnvironment=NYVEX_SIMULATION=%S/nyvex/world.ini\n"),
+              std::string::npos);
 }
 
 // The package CPack made.

@@ -63,10 +63,10 @@ int CHeadlessUi::runMainWindow() {
     while (!stopSignalWithin(CStationTick::interval)) {
         ticker.tick();
         service.tick();
-        if (const std::string radio = ticker.radioChange(); !radio.empty()) {
-            std::fprintf(stderr, "%s\n", radio.c_str());
+        for (const std::string& change : ticker.changes()) {
+            std::fprintf(stderr, "%s\n", change.c_str());
             std::fflush(stderr);
-            service.status(radio);
+            service.status(change);
         }
         if (std::chrono::steady_clock::now() >= nextStatus) {
             nextStatus += statusInterval;

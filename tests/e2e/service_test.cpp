@@ -144,6 +144,37 @@ TEST(StationAsService, ARadioMissingAtBootIsReportedAndAwaited) {
     EXPECT_EQ(phonesim->stop(SIGTERM, seconds(10)), 0);
 }
 
+// A campaigns file that holds no campaign (here: damaged) leaves a station that finds phones and
+// sends nothing; it says so once, and the file stays as it was for the operator to mend.
+TEST(StationAsService, AStationWithoutAnActiveCampaignSaysItSendsNothing) {
+    TempFolder station;
+    TempFolder work;
+    prepareStation(paths, station.path(), "");
+    std::string damaged(3000, '\0');
+    for (std::size_t i = 0; i < damaged.size(); ++i) {
+        damaged[i] = static_cast<char>(i * 131 + 7);
+    }
+    writeWholeFile(station.path() / "tolvik.ini", damaged);
+    const fs::path world = work.path() / "world.ini";
+    replaceWorld(world, worldText({Phone{"00:11:22:AA:BB:04", "accept"}}, 0.05));
+    const fs::path inbox = work.path() / "inbox";
+    auto phonesim = startPhonesim(paths, world, inbox, work.path());
+    ASSERT_TRUE(phonesimListening(*phonesim, 1)) << phonesim->errors();
+
+    NotifySocket manager;
+    ASSERT_TRUE(manager.isBound());
+    auto nyvex = startWatchedStation(station.path(), world, manager, work.path());
+    EXPECT_TRUE(anyHas(manager.receiveUntil("no campaign is active", seconds(30)),
+                       "STATUS=Nyvex: no campaign is active now"));
+    EXPECT_TRUE(anyHas(manager.receiveUntil("WATCHDOG=1", seconds(10)), "WATCHDOG=1"))
+        << "a station without a campaign is healthy";
+    EXPECT_EQ(nyvex->stop(SIGTERM, seconds(20)), 0) << nyvex->errors();
+    EXPECT_EQ(countOf(nyvex->errors(), "Nyvex: no campaign is active now"), 1u) << nyvex->errors();
+    EXPECT_EQ(readWholeFile(station.path() / "tolvik.ini"), damaged);
+    EXPECT_FALSE(fs::exists(inbox / compactAddress("00:11:22:AA:BB:04") / "welcome.gif"));
+    EXPECT_EQ(phonesim->stop(SIGTERM, seconds(10)), 0);
+}
+
 // A stop while a push is in flight: the station says what it waits for, lets the push end,
 // remembers the phone and saves the memory before it exits; the phone holds the whole file.
 TEST(StationAsService, AStopDuringAPushLetsItEndAndSavesTheMemory) {

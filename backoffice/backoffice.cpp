@@ -7,6 +7,7 @@
 
 #include "config/configstore.h"
 #include "memory/recordtexts.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "support/logentry.h"
 
@@ -87,8 +88,36 @@ bool CBackOffice::openStore(const std::string& path) {
     auto fresh = std::make_unique<CBtAdMemory>();
     fresh->setPath(path);
     const bool loaded = fresh->load();
+    if (!loaded) {
+        keepDamagedArchive(*fresh);
+    }
     memory = std::move(fresh);
     return loaded;
+}
+
+// An archive that exists but did not load whole would be replaced by the next save with only
+// the devices read before the damage. The damaged file keeps a second name first, so what it
+// holds beyond the damage stays on disk for the operator, and the devices read are written
+// at once as a sound archive in its place, so a restart finds them whether or not a device is
+// served before it.
+void CBackOffice::keepDamagedArchive(const CBtAdMemory& loaded) {
+    const std::string& path = loaded.path();
+    if (!platform::fileExists(path)) {
+        return;  // none yet: a first start
+    }
+    std::string error;
+    const auto kept = platform::keepUnderSecondName(path, ".damaged", &error);
+    std::string report = "device memory not loaded whole: " + loaded.lastError() + "; ";
+    if (!kept) {
+        report += "not kept aside (" + error + ")";
+    } else {
+        report += "kept as " + *kept;
+        if (!platform::replaceFileAtomically(path, loaded.serialize(), &error)) {
+            report += "; not rewritten (" + error + ")";
+        }
+    }
+    support::logError(report + "; " + std::to_string(loaded.count()) + " devices remembered",
+                      support::typeTag(this));
 }
 
 bool CBackOffice::start() {

@@ -92,6 +92,7 @@ class CBackOffice : public blto::CBlueSync {
     // saves once it has let go of the lock.
     void purgeExpired();
     void reportUnsaved(const std::string& why);
+    void keepDamagedArchive(const CBtAdMemory& loaded);
 
     std::atomic<bool> politeMode{true};
     std::atomic<bool> testMode{false};

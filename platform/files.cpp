@@ -214,6 +214,23 @@ std::vector<std::string> removeLeftoverTemporaries(const std::string& path) {
     return removed;
 }
 
+std::optional<std::string> keepUnderSecondName(const std::string& path, const std::string& suffix,
+                                               std::string* error) {
+    constexpr int tries = 1000;
+    for (int n = 1; n <= tries; ++n) {
+        const std::string second = path + suffix + (n == 1 ? "" : "." + std::to_string(n));
+        if (::link(path.c_str(), second.c_str()) == 0) {
+            return second;
+        }
+        if (errno != EEXIST) {
+            fail(error, "cannot link " + second + " to " + path, errno);
+            return std::nullopt;
+        }
+    }
+    fail(error, "no free name beside " + path, EEXIST);
+    return std::nullopt;
+}
+
 std::optional<std::string> currentDirectory() {
     char buffer[4096];
     if (::getcwd(buffer, sizeof buffer) == nullptr) {

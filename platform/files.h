@@ -60,6 +60,12 @@ bool replaceFileAtomically(const std::string& path, const std::string& bytes,
 // start, before anything writes `path`: a replacement under way would lose its temporary file.
 std::vector<std::string> leftoverTemporaries(const std::string& path);
 std::vector<std::string> removeLeftoverTemporaries(const std::string& path);
+// Gives the file `path` a second name, `path + suffix`, or `path + suffix + ".2"`, ".3", …
+// when that name is taken (a hard link: no copy, and a file kept before is never replaced).
+// Whatever later replaces `path` leaves the file under its second name as it was. The second
+// name, or nothing (`error` says why).
+std::optional<std::string> keepUnderSecondName(const std::string& path, const std::string& suffix,
+                                               std::string* error = nullptr);
 
 // The process's current directory (no trailing separator), or nothing.
 std::optional<std::string> currentDirectory();

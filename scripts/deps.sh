@@ -10,6 +10,7 @@ packages=(
     libsystemd-dev udev dbus python3-dbusmock
     procps
     clang libclang-rt-dev llvm
+    dpkg-dev file systemd passwd
 )
 
 missing=()

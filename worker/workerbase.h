@@ -6,13 +6,21 @@
 // and wakes the worker from its pauses; the worker ends at its next check. An owner stops and
 // joins its worker (stopAndJoin) before it is destroyed: a derived class calls stopAndJoin() in
 // its own destructor, because the worker's body uses the derived object.
+//
+// A worker rests only in its pauses, and every pass of its loop comes to one within seconds.
+// busyFor() tells how long a worker has been at work since it last rested, so a worker stuck
+// inside a pass (a hang) shows from outside; longestBusy() asks every worker of the process.
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/timedmutex.h"
 
@@ -20,8 +28,13 @@ namespace blto {
 
 class CBlueSync {
   public:
-    CBlueSync() = default;
-    virtual ~CBlueSync() { stopAndJoin(); }
+    using Clock = std::chrono::steady_clock;
+
+    CBlueSync() { enrol(this); }
+    virtual ~CBlueSync() {
+        withdraw(this);
+        stopAndJoin();
+    }
     CBlueSync(const CBlueSync&) = delete;
     CBlueSync& operator=(const CBlueSync&) = delete;
 
@@ -76,6 +89,27 @@ class CBlueSync {
         return true;
     }
 
+    // How long the worker has been at work since it started or last left a pause; zero while it
+    // pauses or does not run.
+    Clock::duration busyFor(Clock::time_point now = Clock::now()) const {
+        const std::int64_t since = busySince.load();
+        return since == notBusy ? Clock::duration::zero()
+                                : std::max(now - Clock::time_point(Clock::duration(since)),
+                                           Clock::duration::zero());
+    }
+
+    // The longest busyFor() of all workers that exist in the process.
+    static Clock::duration longestBusy() {
+        const auto now = Clock::now();
+        Roll& roll = rollOfWorkers();
+        std::lock_guard<std::mutex> guard(roll.lock);
+        Clock::duration longest = Clock::duration::zero();
+        for (const CBlueSync* worker : roll.workers) {
+            longest = std::max(longest, worker->busyFor(now));
+        }
+        return longest;
+    }
+
     // Test hook: multiplies every worker pause (1 in production; tests shorten the fixed pauses).
     static void setTimeScale(double scale) { timeScale() = scale; }
 
@@ -91,7 +125,9 @@ class CBlueSync {
             // A start() that came after a stop, while the worker was still running, started
             // nothing: the body then runs again instead of ending.
             for (;;) {
+                markBusy();
                 body();
+                busySince = notBusy;
                 std::lock_guard<std::mutex> guard(stateMutex);
                 const bool again = restartPending && runFlag;
                 restartPending = false;
@@ -111,13 +147,40 @@ class CBlueSync {
     bool pause(std::chrono::milliseconds duration) {
         const auto scaled =
             std::chrono::duration_cast<std::chrono::microseconds>(duration * timeScale().load());
+        busySince = notBusy;
         std::unique_lock<std::mutex> guard(stateMutex);
         wake.wait_for(guard, scaled, [this] { return !runFlag; });
+        guard.unlock();
+        markBusy();
         return runFlag;
     }
 
   private:
     static constexpr std::chrono::milliseconds endPoll{2};
+
+    // Every worker of the process, for longestBusy(). Never destroyed: workers of static
+    // objects may leave the roll while the program exits.
+    struct Roll {
+        std::mutex lock;
+        std::vector<const CBlueSync*> workers;
+    };
+    static Roll& rollOfWorkers() {
+        static auto* roll = new Roll;
+        return *roll;
+    }
+    static void enrol(const CBlueSync* worker) {
+        Roll& roll = rollOfWorkers();
+        std::lock_guard<std::mutex> guard(roll.lock);
+        roll.workers.push_back(worker);
+    }
+    static void withdraw(const CBlueSync* worker) {
+        Roll& roll = rollOfWorkers();
+        std::lock_guard<std::mutex> guard(roll.lock);
+        std::erase(roll.workers, worker);
+    }
+
+    static constexpr std::int64_t notBusy = std::numeric_limits<std::int64_t>::min();
+    void markBusy() { busySince = Clock::now().time_since_epoch().count(); }
 
     static std::atomic<double>& timeScale() {
         static std::atomic<double> scale{1.0};
@@ -126,6 +189,7 @@ class CBlueSync {
 
     std::atomic<bool> runFlag{false};
     std::atomic<bool> active{false};
+    std::atomic<std::int64_t> busySince{notBusy};  // steady-clock count; notBusy while resting
     bool restartPending = false;
     platform::TimedMutex* sharedLock = nullptr;
     std::mutex threadMutex;

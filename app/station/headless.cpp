@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "app/station/servicewatch.h"
 #include "app/station/stationtick.h"
 #include "backoffice/backoffice.h"
 #include "support/errlog.h"
@@ -54,17 +55,28 @@ void CHeadlessUi::startupFailed(const std::string& report) {
 
 int CHeadlessUi::runMainWindow() {
     CStationTick ticker;
+    CServiceWatch service;
     auto nextStatus = std::chrono::steady_clock::now();
     std::printf("Nyvex running headless; SIGTERM or Ctrl-C stops it.\n");
     std::fflush(stdout);
+    service.ready();
     while (!stopSignalWithin(CStationTick::interval)) {
         ticker.tick();
+        service.tick();
+        for (const std::string& change : ticker.changes()) {
+            std::fprintf(stderr, "%s\n", change.c_str());
+            std::fflush(stderr);
+            service.status(change);
+        }
         if (std::chrono::steady_clock::now() >= nextStatus) {
             nextStatus += statusInterval;
-            std::printf("%s\n", ticker.statusLine().c_str());
+            const std::string line = ticker.statusLine();
+            std::printf("%s\n", line.c_str());
             std::fflush(stdout);
+            service.status(line);
         }
     }
+    service.stopping();
     auto* office = theApp().backOffice();
     const bool saved = office == nullptr || office->save();
     std::printf(saved ? "Nyvex stopping: device memory saved.\n"

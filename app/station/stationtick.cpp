@@ -17,8 +17,36 @@ void CStationTick::tick() {
     }
     // Without device-change notices, radios that come and go are found by asking each tick.
     if (center != nullptr) {
-        center->checkRadio();
+        const bool radioThere = center->checkRadio() > 0;
+        radio.set(radioThere);
+        // With a radio and the push library, the thread center runs the job machine exactly
+        // while a campaign is active.
+        const bool canSend = radioThere && center->sender()->isReady();
+        sending.set(canSend ? std::optional<bool>(center->jobMachine().isRunning()) : std::nullopt);
     }
+}
+
+std::vector<std::string> CStationTick::changes() const {
+    std::vector<std::string> lines;
+    if (radio.changed()) {
+        if (!*radio.now) {
+            lines.push_back(radio.before
+                                ? "Nyvex: the radio is gone; the station waits for it to come back."
+                                : "Nyvex: no radio; the station waits for one and serves nobody "
+                                  "until it is there.");
+        } else if (radio.before) {
+            lines.push_back("Nyvex: a radio is there; the station works.");
+        }
+    }
+    if (sending.changed()) {
+        if (!*sending.now) {
+            lines.push_back(
+                "Nyvex: no campaign is active now; the station finds phones but sends nothing.");
+        } else if (sending.before) {
+            lines.push_back("Nyvex: a campaign is active; the station sends again.");
+        }
+    }
+    return lines;
 }
 
 std::string CStationTick::statusLine() const {

@@ -14,6 +14,7 @@
 #include "memory/recordtexts.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "tests/common/logreader.h"
 #include "tests/common/sightings.h"
 #include "tests/common/tempfolder.h"
 #include "tests/common/waituntil.h"
@@ -252,6 +253,37 @@ TEST_F(BackOfficeTest, ReopeningTheStoreSavesAChangedMemoryFirst) {
     EXPECT_FALSE(office->openStore(station->file("other.arc")));
     EXPECT_FALSE(isKnown(phoneA));
     EXPECT_EQ(devicesInArchive(), 1);
+}
+
+// A damaged archive is never saved over: it keeps a second name, the devices read before the
+// damage are written at once as a sound archive in its place, and the error log says so. A
+// missing archive is only a first start.
+TEST_F(BackOfficeTest, ADamagedArchiveIsKeptAndWhatWasReadIsSavedAtOnce) {
+    openMemory(1, false);
+    EXPECT_FALSE(std::filesystem::exists(archive + ".damaged"));
+    ASSERT_TRUE(serve(phoneA));
+    ASSERT_TRUE(serve(phoneB));
+    const std::string whole = platform::readFile(archive).value_or("");
+    ASSERT_EQ(whole.size(), 2u + 2 * 80u);
+    const std::string damaged = whole.substr(0, whole.size() - 40);
+    ASSERT_TRUE(platform::replaceFileAtomically(archive, damaged));
+
+    EXPECT_FALSE(office->openStore(archive));
+    EXPECT_EQ(platform::readFile(archive + ".damaged"), damaged);
+    EXPECT_EQ(devicesInArchive(), 1);
+    EXPECT_EQ(office->rememberedCount(), 1);
+    EXPECT_NE(testing_support::errorLogText().find("device memory not loaded whole: " + archive +
+                                                   " ends inside record 2 of 2; " + "kept as " +
+                                                   archive + ".damaged; 1 devices remembered"),
+              std::string::npos)
+        << testing_support::errorLogText();
+
+    EXPECT_TRUE(office->openStore(archive)) << "the archive is sound again";
+    ASSERT_TRUE(platform::replaceFileAtomically(archive, "\x05"));
+    EXPECT_FALSE(office->openStore(archive));
+    EXPECT_EQ(platform::readFile(archive + ".damaged.2"), "\x05") << "the first one stays";
+    EXPECT_EQ(platform::readFile(archive + ".damaged"), damaged);
+    EXPECT_EQ(devicesInArchive(), 0);
 }
 
 TEST_F(BackOfficeTest, WithoutAMemoryOnlyTheBlockedListCounts) {

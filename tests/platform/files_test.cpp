@@ -98,3 +98,21 @@ TEST(Files, OnlyTheTemporaryFilesOfAFilesOwnReplacementsAreLeftovers) {
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "memory.arc.tmp-folder"));
     EXPECT_EQ(dir.read("memory.arc"), "kept");
 }
+
+// A file kept under a second name stays as it was when its first name is replaced, and a name
+// kept before is never taken over.
+TEST(Files, ASecondNameKeepsTheFileAndNeverReplacesAnother) {
+    testing_support::TempFolder folder;
+    const std::string path = folder.file("memory.arc");
+    ASSERT_TRUE(platform::replaceFileAtomically(path, "first"));
+    EXPECT_EQ(platform::keepUnderSecondName(path, ".damaged"), path + ".damaged");
+    ASSERT_TRUE(platform::replaceFileAtomically(path, "second"));
+    EXPECT_EQ(platform::keepUnderSecondName(path, ".damaged"), path + ".damaged.2");
+    EXPECT_EQ(platform::readFile(path + ".damaged"), "first");
+    EXPECT_EQ(platform::readFile(path + ".damaged.2"), "second");
+
+    std::string error;
+    EXPECT_EQ(platform::keepUnderSecondName(folder.file("none.arc"), ".damaged", &error),
+              std::nullopt);
+    EXPECT_NE(error.find("none.arc"), std::string::npos) << error;
+}

@@ -181,3 +181,50 @@ TEST(CBlueSyncTest, AStartWhileAStoppedWorkerIsOnItsWayOutRunsItAgain) {
     worker.stopAndJoin();
     EXPECT_FALSE(worker.isRunning());
 }
+
+// A worker rests in its pauses; outside them it is at work, and the time it has been at work
+// shows how long it is stuck in one pass. Nothing counts while it pauses or after it ended.
+TEST(CBlueSyncTest, BusyForCountsOnlyTheTimeOutsideThePauses) {
+    std::atomic<bool> stuck{false};
+    std::atomic<bool> release{false};
+    Worker worker([&](Worker& self) {
+        while (self.pause(5ms)) {
+            if (stuck) {
+                while (!release) {
+                    std::this_thread::sleep_for(1ms);
+                }
+                stuck = false;
+            }
+        }
+    });
+    EXPECT_EQ(worker.busyFor(), blto::CBlueSync::Clock::duration::zero()) << "not started";
+    ASSERT_TRUE(worker.start());
+
+    stuck = true;
+    std::this_thread::sleep_for(100ms);
+    EXPECT_GE(worker.busyFor(), 50ms);
+    EXPECT_GE(blto::CBlueSync::longestBusy(), worker.busyFor() - 1ms);
+
+    release = true;
+    EXPECT_TRUE(waitUntil([&] { return !stuck; }));
+    EXPECT_TRUE(waitUntil([&] { return worker.busyFor() < 50ms; }));
+
+    worker.stopAndJoin();
+    EXPECT_EQ(worker.busyFor(), blto::CBlueSync::Clock::duration::zero()) << "ended";
+}
+
+TEST(CBlueSyncTest, LongestBusyForgetsWorkersThatAreGone) {
+    std::atomic<bool> release{false};
+    {
+        Worker stuck([&](Worker&) {
+            while (!release) {
+                std::this_thread::sleep_for(1ms);
+            }
+        });
+        ASSERT_TRUE(stuck.start());
+        std::this_thread::sleep_for(60ms);
+        EXPECT_GE(blto::CBlueSync::longestBusy(), 50ms);
+        release = true;
+    }
+    EXPECT_LT(blto::CBlueSync::longestBusy(), 50ms);
+}

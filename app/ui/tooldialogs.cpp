@@ -1,11 +1,22 @@
 #include "tooldialogs.h"
 
+#include "app/station/threadcenter.h"
+#include "backoffice/ui/nogodlg.h"
+#include "sending/ui/rangetestdlg.h"
+
 namespace {
 
 // One line per tool dialog, for instance
 //   dialogs.set(ToolCommand::blockingList, [](QWidget* parent) { return CNoGoDlg(parent).exec();
 //   });
-void registerProgramDialogs(CToolDialogs& /*dialogs*/) {}
+void registerProgramDialogs(CToolDialogs& dialogs) {
+    dialogs.set(ToolCommand::rangeTest, [](QWidget* parent) {
+        return CRangeTestDlg(*theApp().threadCenter(), parent).exec();
+    });
+    dialogs.set(ToolCommand::blockingList, [](QWidget* parent) {
+        return CNoGoDlg(*theApp().threadCenter()->front(), *theApp().backOffice(), parent).exec();
+    });
+}
 
 }  // namespace
 

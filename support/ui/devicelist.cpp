@@ -71,6 +71,8 @@ void setUp(QTreeWidget* list, const QStringList& headings) {
 }
 
 void fill(QTreeWidget* list, const SightingSource& sightingAt, const QIcon& icon) {
+    const QTreeWidgetItem* selected = list->currentItem();
+    const QString selectedAddress = selected ? selected->text(addressColumn) : QString();
     list->clear();
     for (int i = 0; i < maxRows; ++i) {
         const CArrSyncMgr::Sighting copy = sightingAt(i);
@@ -85,6 +87,9 @@ void fill(QTreeWidget* list, const SightingSource& sightingAt, const QIcon& icon
         row->setText(nameColumn, displayText(record.device.name, std::size(record.device.name)));
         row->setText(manufacturerColumn,
                      displayText(record.manufacturerName, std::size(record.manufacturerName)));
+        if (!selectedAddress.isEmpty() && row->text(addressColumn) == selectedAddress) {
+            list->setCurrentItem(row);
+        }
     }
 }
 

@@ -30,7 +30,7 @@ void setUp(QTreeWidget* list, const QStringList& headings);
 // One copy of the sighting at an index, or none past the end.
 using SightingSource = std::function<CArrSyncMgr::Sighting(int index)>;
 // Empties `list` and adds one row per sighting from index 0 up to the first missing one, at
-// most maxRows.
+// most maxRows. The device that was selected stays selected while it is still there.
 void fill(QTreeWidget* list, const SightingSource& sightingAt, const QIcon& icon);
 
 }  // namespace devicelist

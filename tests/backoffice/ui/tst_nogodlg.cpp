@@ -319,6 +319,30 @@ class NoGoDlgTest : public QObject {
         QCOMPARE(station.blockedKeys(), before);
     }
 
+    // What the operator sees with devices in range, one selected, and a list being edited,
+    // saved beside the test programs.
+    void screenshotWhileEditing() {
+        NoGoStation station(
+            Keys{{"nogoaddress1", "00:17:99:DE:AA:F0"}, {"nogoaddress2", "5C:F8:A1:33:44:55"}});
+        CArrSyncMgr& sightings = station.station.center->front()->sightings();
+        sightings.addUnique(testing_support::makeNamedSighting(0x001122AABB01ULL, u"Anna's phone",
+                                                               u"Kestrel Mobile"));
+        sightings.addUnique(
+            testing_support::makeNamedSighting(0xAC3743102030ULL, u"Ben", u"Lumen Telecom"));
+        CNoGoDlg& dialog = station.dialog();
+        dialog.refreshList();
+        auto* proximity = findWidget<QTreeWidget>(&dialog, "proximityList");
+        QTest::mouseClick(proximity->viewport(), Qt::LeftButton, {},
+                          proximity->visualItemRect(proximity->topLevelItem(0)).center());
+        station.type("0a:1b:2c:3d:4e:5f");
+        const QImage shot = dialog.grab().toImage();
+        QVERIFY(!shot.isNull());
+        const QString file = QStringLiteral(NYVEX_BIN_DIR "/../screenshots/nogodlg.png");
+        std::filesystem::create_directories(
+            std::filesystem::path(file.toStdString()).parent_path());
+        QVERIFY(shot.save(file));
+    }
+
     void theMenuCommandRunsTheDialogWithTheWorkersPaused() {
         NoGoStation station;
         CThreadCenter& center = *station.station.center;

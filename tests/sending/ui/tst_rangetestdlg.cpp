@@ -128,6 +128,9 @@ class RangeTestDlgTest : public QObject {
         QCOMPARE(findWidget<QLabel>(&dialog, "chosenNameLabel")->text(), QStringLiteral("Phone 1"));
         QVERIFY(test->isEnabled() && picture->isVisible());
         QVERIFY(waitUntil([&] { return !station.front().isScanRunning(); }));
+        dialog.refreshList();
+        QVERIFY(list->currentItem() != nullptr && list->currentItem()->isSelected());
+        QCOMPARE(list->currentItem()->text(1), QString::fromStdString(firstAddress));
 
         if (withCancel) {
             QTest::mouseClick(findWidget<QPushButton>(&dialog, "cancelButton"), Qt::LeftButton);
@@ -273,6 +276,29 @@ class RangeTestDlgTest : public QObject {
         QVERIFY(*opened);
         QVERIFY(pausedWhileOpen);
         QVERIFY(waitUntil([&] { return station.center().statusText().starts_with("SBJ_O"); }));
+    }
+
+    // What the operator sees once a device is chosen, saved beside the test programs.
+    void screenshotWithADeviceChosen() {
+        SimulatedStation station;
+        CArrSyncMgr& sightings = station.center->front()->sightings();
+        sightings.addUnique(testing_support::makeNamedSighting(0x001122AABB01ULL, u"Anna's phone",
+                                                               u"Kestrel Mobile"));
+        sightings.addUnique(testing_support::makeNamedSighting(0x5CF8A1334455ULL, u"Tablet",
+                                                               u"Orbit Devices Ltd."));
+        sightings.addUnique(
+            testing_support::makeNamedSighting(0xAC3743102030ULL, u"Ben", u"Lumen Telecom"));
+        CRangeTestDlg dialog(*station.center);
+        dialog.show();
+        dialog.refreshList();
+        auto* list = findWidget<QTreeWidget>(&dialog, "deviceList");
+        clickRow(list, list->topLevelItem(1));
+        const QImage shot = dialog.grab().toImage();
+        QVERIFY(!shot.isNull());
+        const QString file = QStringLiteral(NYVEX_BIN_DIR "/../screenshots/rangetestdlg.png");
+        std::filesystem::create_directories(
+            std::filesystem::path(file.toStdString()).parent_path());
+        QVERIFY(shot.save(file));
     }
 };
 

@@ -35,22 +35,23 @@ std::string blockedKey(int n) {
     return "nogoaddress" + std::to_string(n);
 }
 
-// Rewrites the blocked-address keys: `addresses` as nogoaddress1, nogoaddress2, ..., and the
-// keys behind them removed, up to the `keysBefore` the list had and always the one right after
-// the new list, so that a reader (which stops at the first missing key) sees exactly
-// `addresses`, however many duplicates were dropped or keys lay hidden behind a gap.
+// Rewrites the blocked-address keys in one replacement of the settings file, so that a crash
+// leaves the old list or the new one: `addresses` become nogoaddress1, nogoaddress2, ..., and
+// the keys behind them go, every key the list had before and always the one right after the
+// new list. A reader stops at the first missing key and so sees exactly `addresses`, however
+// many duplicates were dropped and whatever lay behind a gap in a hand-edited file.
 bool rewriteBlockedAddresses(const CInit& settings, const std::set<std::string>& addresses,
                              int keysBefore) {
     const int count = static_cast<int>(addresses.size());
-    bool written = true;
-    for (int n = std::max(keysBefore, count + 1); n > count; --n) {
-        written = settings.deleteKey(blockedKey(n)) && written;
+    std::vector<std::string> removals;
+    for (int n = count + 1; n <= std::max(keysBefore, count + 1); ++n) {
+        removals.push_back(blockedKey(n));
     }
-    int n = 0;
+    CInit::KeyValues keys;
     for (const std::string& address : addresses) {
-        written = settings.setString(blockedKey(++n), address) && written;
+        keys.emplace_back(blockedKey(static_cast<int>(keys.size()) + 1), address);
     }
-    return written;
+    return settings.replaceKeys(removals, keys);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // right-click menu, and OK leaves exactly the confirmed list in the settings, which the back
 // office takes at once.
 
+#include <sys/inotify.h>
+#include <sys/resource.h>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QLabel>
@@ -11,11 +13,14 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+
+#include <csignal>
 #include <filesystem>
 #include <map>
 
 #include "app/ui/tooldialogs.h"
 #include "backoffice/ui/nogodlg.h"
+#include "platform/filedescriptor.h"
 #include "platform/profile.h"
 #include "support/ui/specialpic.h"
 #include "tests/common/dialogtest.h"
@@ -107,6 +112,54 @@ class NoGoStation {
 
   private:
     std::unique_ptr<CNoGoDlg> noGo;
+};
+
+// Counts the times a file of a folder is replaced by a rename: each is one atomic change.
+class ReplacementCounter {
+  public:
+    ReplacementCounter(const std::filesystem::path& folder, std::string name)
+        : watch(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)), name(std::move(name)) {
+        ::inotify_add_watch(watch.get(), folder.c_str(), IN_MOVED_TO);
+    }
+    int count() {
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = ::read(watch.get(), buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                replacements += event->len > 0 && name == event->name ? 1 : 0;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return replacements;
+    }
+
+  private:
+    platform::FileDescriptor watch;
+    std::string name;
+    int replacements = 0;
+};
+
+// While it lives, no file of this process can grow past a few bytes, so every write of the
+// settings fails (also for root).
+class TinyFileLimit {
+  public:
+    TinyFileLimit() {
+        ::getrlimit(RLIMIT_FSIZE, &before);
+        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit tiny = before;
+        tiny.rlim_cur = 16;
+        ::setrlimit(RLIMIT_FSIZE, &tiny);
+    }
+    ~TinyFileLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, previousHandler);
+    }
+    TinyFileLimit(const TinyFileLimit&) = delete;
+    TinyFileLimit& operator=(const TinyFileLimit&) = delete;
+
+  private:
+    rlimit before{};
+    void (*previousHandler)(int) = nullptr;
 };
 
 }  // namespace
@@ -300,6 +353,45 @@ class NoGoDlgTest : public QObject {
                  std::string("2"));
         QVERIFY(!station.blocks(0x0AULL));
         QVERIFY(!station.blocks(0x0BULL));
+    }
+
+    // The old keys go and the new ones come in one replacement of the settings file, so a
+    // crash during OK leaves the old list or the new one, never a part of each.
+    void okChangesTheSettingsInOneReplacement() {
+        NoGoStation station(Keys{{"nogoaddress1", "00:00:00:00:00:0A"},
+                                 {"nogoaddress2", "00:00:00:00:00:0B"},
+                                 {"nogoaddress3", "00:00:00:00:00:0C"}});
+        station.clearRow("00:00:00:00:00:0A");
+        station.clearRow("00:00:00:00:00:0B");
+        station.addTyped("00:00:00:00:00:0d");
+        ReplacementCounter replacements(station.station.folder.path(), "appTolvik.ini");
+        station.pressOk();
+        QCOMPARE(replacements.count(), 1);
+        QCOMPARE(station.blockedKeys(), (Keys{{"nogoaddress1", "00:00:00:00:00:0C"},
+                                              {"nogoaddress2", "00:00:00:00:00:0D"}}));
+    }
+
+    // A list that cannot be saved is not reported as saved: the old list stays in force, the
+    // operator is told, and the dialog stays open to try again or cancel.
+    void aListThatCannotBeSavedKeepsTheDialogOpen() {
+        DialogSeam seam;
+        const Keys before{{"nogoaddress1", "00:00:00:00:00:0A"}};
+        NoGoStation station(before);
+        QVERIFY(station.station.office->loadBlockedAddresses());
+        station.addTyped("00:00:00:00:00:0b");
+        {
+            TinyFileLimit full;
+            station.pressOk();
+        }
+        QVERIFY(station.dialog().isVisible());
+        QCOMPARE(seam.boxTexts(),
+                 QStringList{QString::fromStdString(support::text("nogo_not_saved"))});
+        QCOMPARE(station.blockedKeys(), before);
+        QVERIFY(!station.blocks(0x0BULL));
+
+        station.pressOk();
+        QCOMPARE(station.dialog().result(), int(QDialog::Accepted));
+        QVERIFY(station.blocks(0x0BULL));
     }
 
     void aRightClickBesideTheRowsRemovesNothing() {

@@ -5,10 +5,10 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTreeWidget>
 #include <filesystem>
-#include <regex>
 
 #include "app/ui/tooldialogs.h"
 #include "sending/ui/rangetestdlg.h"
@@ -200,8 +200,10 @@ class RangeTestDlgTest : public QObject {
             },
             std::chrono::seconds(30), e2e::pollFiles));
         const auto received = std::filesystem::directory_iterator(phoneInbox)->path();
-        QVERIFY2(std::regex_match(received.filename().string(), std::regex("[A-Za-z0-9]{8}\\.gif")),
-                 received.filename().c_str());
+        const QString name = QString::fromStdString(received.filename().string());
+        QVERIFY2(
+            QRegularExpression(QStringLiteral("^[A-Za-z0-9]{8}\\.gif$")).match(name).hasMatch(),
+            qPrintable(name));
         QVERIFY(waitUntil([&] { return !e2e::readWholeFile(received).empty(); }));
         QCOMPARE(e2e::readWholeFile(received),
                  e2e::readWholeFile(station.station.folder.file("testpic.gif")));

@@ -1,7 +1,9 @@
 #include "tooldialogs.h"
 
 #include "app/station/threadcenter.h"
+#include "backoffice/ui/nogodlg.h"
 #include "campaigns/ui/campaigndlg.h"
+#include "sending/ui/rangetestdlg.h"
 #include "support/ui/displaytext.h"
 
 namespace {
@@ -28,6 +30,12 @@ int runCampaigns(QWidget* parent) {
 //   });
 void registerProgramDialogs(CToolDialogs& dialogs) {
     dialogs.set(ToolCommand::campaigns, runCampaigns);
+    dialogs.set(ToolCommand::rangeTest, [](QWidget* parent) {
+        return CRangeTestDlg(*theApp().threadCenter(), parent).exec();
+    });
+    dialogs.set(ToolCommand::blockingList, [](QWidget* parent) {
+        return CNoGoDlg(*theApp().threadCenter()->front(), *theApp().backOffice(), parent).exec();
+    });
 }
 
 }  // namespace

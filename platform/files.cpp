@@ -214,6 +214,16 @@ std::vector<std::string> removeLeftoverTemporaries(const std::string& path) {
     return removed;
 }
 
+namespace {
+
+void describeFailure(std::string* error, const std::string& what, int code) {
+    if (error) {
+        *error = what + ": " + systemErrorText(code);
+    }
+}
+
+}  // namespace
+
 std::optional<std::string> keepUnderSecondName(const std::string& path, const std::string& suffix,
                                                std::string* error) {
     constexpr int tries = 1000;
@@ -223,11 +233,11 @@ std::optional<std::string> keepUnderSecondName(const std::string& path, const st
             return second;
         }
         if (errno != EEXIST) {
-            fail(error, "cannot link " + second + " to " + path, errno);
+            describeFailure(error, "cannot link " + second + " to " + path, errno);
             return std::nullopt;
         }
     }
-    fail(error, "no free name beside " + path, EEXIST);
+    describeFailure(error, "no free name beside " + path, EEXIST);
     return std::nullopt;
 }
 

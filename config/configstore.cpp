@@ -58,6 +58,10 @@ bool CInit::deleteKey(const std::string& key) const {
     return platform::profile::deleteKey(iniPath, section, key);
 }
 
+bool CInit::replaceKeys(const std::vector<std::string>& removals, const KeyValues& settings) const {
+    return platform::profile::replaceKeys(iniPath, section, removals, settings);
+}
+
 bool CInit::isComplete() const {
     const auto isMissing = [](const std::string& v) {
         return platform::equalsIgnoreCase(v, missing);

@@ -6,11 +6,15 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 class CInit {
   public:
     static constexpr const char* versionText = "1.061";
     static constexpr const char* missing = "default";
+
+    using KeyValues = std::vector<std::pair<std::string, std::string>>;
 
     // Locates the settings file, writes `path` when it is missing, checks `version`.
     // Throws CIniSeriException ("CurrentDir not found", "version not found", "version mismatch").
@@ -27,6 +31,9 @@ class CInit {
     std::int32_t getInt(const std::string& key, bool warn) const;
     bool setString(const std::string& key, const std::string& value) const;
     bool deleteKey(const std::string& key) const;
+    // Removes the keys `removals`, then sets the keys of `settings`, in one replacement of the
+    // file: a numbered list rewritten so never shows gaps or a wrong count, even after a crash.
+    bool replaceKeys(const std::vector<std::string>& removals, const KeyValues& settings) const;
     bool isComplete() const;
 
   private:

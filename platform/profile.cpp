@@ -164,6 +164,24 @@ bool deleteKey(const std::string& file, const std::string& section, const std::s
     });
 }
 
+bool replaceKeys(const std::string& file, const std::string& section,
+                 const std::vector<std::string>& removals, const KeyValues& settings) {
+    return withFile(file, [&](IniFile& f, const std::string& path) {
+        bool changed = false;
+        for (const auto& key : removals) {
+            changed = f.ini.Delete(section.c_str(), key.c_str()) || changed;
+        }
+        for (const auto& [key, value] : settings) {
+            if (f.ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0) {
+                f.identity = {};  // the parse holds part of the change: read the file anew
+                return false;
+            }
+            changed = true;
+        }
+        return !changed || f.save(path);
+    });
+}
+
 bool deleteSection(const std::string& file, const std::string& section) {
     return withFile(file, [&](IniFile& f, const std::string& path) {
         if (!f.ini.Delete(section.c_str(), nullptr)) {

@@ -6,9 +6,12 @@
 // (UTF-16 with a byte-order mark, CRLF line ends) are read as well; files are written as UTF-8.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform::profile {
+
+using KeyValues = std::vector<std::pair<std::string, std::string>>;
 
 // The value of `key`, or `fallback` when the file, the section or the key is missing.
 std::string read(const std::string& file, const std::string& section, const std::string& key,
@@ -20,6 +23,12 @@ bool write(const std::string& file, const std::string& section, const std::strin
 bool deleteKey(const std::string& file, const std::string& section, const std::string& key);
 // Removes the whole section with all its lines; true also when it was not there.
 bool deleteSection(const std::string& file, const std::string& section);
+// Removes the keys `removals` from `section`, then sets the keys of `settings` in their order, in
+// one replacement of the file: a reader, or the file after a crash, has all of the change or
+// none of it (a numbered list never shows gaps or a count that does not fit). A key in both is
+// set. True also when there was nothing to change.
+bool replaceKeys(const std::string& file, const std::string& section,
+                 const std::vector<std::string>& removals, const KeyValues& settings);
 // The section names of the file, in file order.
 std::vector<std::string> sections(const std::string& file);
 // The keys of a section, in file order.

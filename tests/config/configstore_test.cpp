@@ -78,6 +78,15 @@ TEST(Init, SetAndDeleteKeysAreSeenByOtherCopies) {
     EXPECT_EQ(a.getString("nogoaddress1", false), "default");
 }
 
+TEST(Init, ReplaceKeysRewritesAListOfSettingsAtOnce) {
+    StationFolder station(true, "[Tolvik]\nversion=1.061\nnogoaddress1=A\nnogoaddress2=B\n");
+    const CInit init = config::configCopy();
+    EXPECT_TRUE(init.replaceKeys({"nogoaddress1", "nogoaddress2"}, {{"nogoaddress1", "B"}}));
+    EXPECT_EQ(init.getString("nogoaddress1", false), "B");
+    EXPECT_EQ(init.getString("nogoaddress2", false), "default");
+    EXPECT_EQ(init.getString("version", false), "1.061");
+}
+
 TEST(Init, CompletenessNeedsPathArchiveFolderAndDuration) {
     StationFolder station;
     const std::string dir = station.path().string();

@@ -1,16 +1,46 @@
 #include "platform/profile.h"
 
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 
 #include <atomic>
 #include <thread>
 
+#include "platform/filedescriptor.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "tests/common/tempfolder.h"
 
 namespace profile = platform::profile;
 using testing_support::TempFolder;
+
+namespace {
+
+// Counts the files renamed into a folder: every atomic replacement is one.
+class RenameCounter {
+  public:
+    explicit RenameCounter(const std::filesystem::path& folder)
+        : watch(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        ::inotify_add_watch(watch.get(), folder.c_str(), IN_MOVED_TO);
+    }
+    int count() {
+        int renames = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = ::read(watch.get(), buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                ++renames;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return renames;
+    }
+
+  private:
+    platform::FileDescriptor watch;
+};
+
+}  // namespace
 
 TEST(Profile, MissingFileSectionOrKeyGivesTheFallback) {
     TempFolder dir;
@@ -109,4 +139,26 @@ TEST(Profile, ReadersInOtherThreadsNeverSeeAHalfWrittenFile) {
     done = true;
     reader.join();
     EXPECT_EQ(bad, 0);
+}
+
+TEST(Profile, ReplaceKeysRewritesASectionInOneReplacement) {
+    TempFolder dir;
+    const std::string ini =
+        dir.write("a.ini",
+                  "[Tolvik]\nversion=1.061\nnogoaddress1=A\nnogoaddress2=B\nnogoaddress3=C\n"
+                  "[Other]\nnogoaddress1=keep\n");
+    RenameCounter renames(dir.path());
+    ASSERT_TRUE(profile::replaceKeys(ini, "TOLVIK",
+                                     {"nogoaddress1", "nogoaddress2", "nogoaddress3"},
+                                     {{"nogoaddress1", "B"}, {"nogoaddress2", " C "}}));
+    EXPECT_EQ(renames.count(), 1);
+    EXPECT_EQ(profile::keys(ini, "Tolvik"),
+              (std::vector<std::string>{"version", "nogoaddress1", "nogoaddress2"}));
+    EXPECT_EQ(profile::read(ini, "Tolvik", "nogoaddress1", ""), "B");
+    EXPECT_EQ(profile::read(ini, "Tolvik", "nogoaddress2", ""), " C ");
+    EXPECT_EQ(profile::read(ini, "Other", "nogoaddress1", ""), "keep");
+
+    EXPECT_TRUE(profile::replaceKeys(ini, "Tolvik", {"nogoaddress7"}, {}));
+    EXPECT_TRUE(profile::replaceKeys(ini, "Missing", {"x"}, {}));
+    EXPECT_EQ(renames.count(), 0) << "nothing to change, nothing written";
 }

@@ -4,17 +4,29 @@
 #include <sys/inotify.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "platform/filedescriptor.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "tests/common/ordinaryuser.h"
 #include "tests/common/tempfolder.h"
 
 namespace profile = platform::profile;
+using testing_support::OrdinaryUserFiles;
 using testing_support::TempFolder;
 
 namespace {
+
+// Collects what the layer reports while it lives.
+struct CollectedReports {
+    std::vector<std::string> texts;
+    CollectedReports() {
+        profile::setProblemReport([this](const std::string& text) { texts.push_back(text); });
+    }
+    ~CollectedReports() { profile::setProblemReport(nullptr); }
+};
 
 // Counts the files renamed into a folder: every atomic replacement is one.
 class RenameCounter {
@@ -139,6 +151,61 @@ TEST(Profile, ReadersInOtherThreadsNeverSeeAHalfWrittenFile) {
     done = true;
     reader.join();
     EXPECT_EQ(bad, 0);
+}
+
+TEST(Profile, AFileThatCannotBeReadIsNeverChangedAndEveryRefusalIsReported) {
+    using Change = std::function<bool(const std::string&)>;
+    const std::pair<const char*, Change> changes[] = {
+        {"write", [](const std::string& f) { return profile::write(f, "Tolvik", "path", "/x/"); }},
+        {"deleteKey", [](const std::string& f) { return profile::deleteKey(f, "Tolvik", "k"); }},
+        {"deleteSection", [](const std::string& f) { return profile::deleteSection(f, "Tolvik"); }},
+        {"replaceKeys",
+         [](const std::string& f) {
+             return profile::replaceKeys(f, "Tolvik", {"k"}, {{"a", "1"}});
+         }},
+    };
+    const std::string content = "[Tolvik]\nversion=1.061\nk=v\n";
+    for (const auto& [what, change] : changes) {
+        TempFolder dir;
+        OrdinaryUserFiles::openFolder(dir.path());
+        const std::string ini = dir.write("appTolvik.ini", content);
+        OrdinaryUserFiles::makeUnreadable(ini);
+        CollectedReports reports;
+        {
+            OrdinaryUserFiles user;
+            EXPECT_FALSE(change(ini)) << what;
+        }
+        EXPECT_EQ(dir.read("appTolvik.ini"), content) << what;
+        ASSERT_EQ(reports.texts.size(), 1u) << what;
+        EXPECT_NE(reports.texts[0].find("not changed in " + ini + ": the file cannot be read ("),
+                  std::string::npos)
+            << reports.texts[0];
+    }
+}
+
+TEST(Profile, AReadThatFailedIsNotKeptAndIsReportedOncePerFailure) {
+    TempFolder dir;
+    OrdinaryUserFiles::openFolder(dir.path());
+    const std::string ini = dir.write("a.ini", "[S]\nk=v\n");
+    OrdinaryUserFiles::makeUnreadable(ini);
+    CollectedReports reports;
+    const auto readAsUser = [&] {
+        OrdinaryUserFiles user;
+        return profile::read(ini, "S", "k", "fb");
+    };
+    EXPECT_EQ(readAsUser(), "fb");
+    EXPECT_EQ(readAsUser(), "fb");
+    EXPECT_EQ(reports.texts,
+              std::vector<std::string>{"INI file " + ini + " cannot be read: Permission denied"});
+    std::filesystem::permissions(ini, std::filesystem::perms::all);  // the error clears
+    EXPECT_EQ(readAsUser(), "v") << "the failed read was kept as an empty file";
+    dir.write("a.ini", "[S]\nk=another value\n");
+    OrdinaryUserFiles::makeUnreadable(ini);
+    EXPECT_EQ(readAsUser(), "fb");
+    EXPECT_EQ(reports.texts.size(), 2u) << "a new failure is reported again";
+    EXPECT_EQ(profile::readProblem(dir.file("missing.ini")), std::nullopt);
+    OrdinaryUserFiles user;
+    EXPECT_EQ(profile::readProblem(ini), "Permission denied");
 }
 
 TEST(Profile, ReplaceKeysRewritesASectionInOneReplacement) {

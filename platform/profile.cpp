@@ -7,11 +7,13 @@
 #include <SimpleIni.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 #include "files.h"
 #include "system.h"
@@ -80,6 +82,42 @@ std::string asUtf8(const std::string& raw) {
     return raw;
 }
 
+// SimpleIni trims the blanks around every value while it parses. The values are taken once more
+// from the lines themselves, read the way SimpleIni reads them (comment lines, section lines,
+// the first '=' of a line, the last of equal keys wins), so that a value is exactly what stands
+// between its '=' and the end of its line.
+void keepValuesExact(CSimpleIniA& ini, std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        text.remove_prefix(3);
+    }
+    text = text.substr(0, text.find('\0'));
+    std::string section;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find_first_of("\r\n"), text.size());
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(std::min(end + 1, text.size()));
+        line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
+        if (line.empty() || line[0] == ';' || line[0] == '#') {
+            continue;
+        }
+        if (line[0] == '[') {
+            if (const auto close = line.find(']'); close != std::string_view::npos) {
+                section = trim(line.substr(1, close - 1));
+            }
+            continue;
+        }
+        const auto equals = line.find('=');
+        if (equals == std::string_view::npos) {
+            continue;
+        }
+        const std::string key = trim(line.substr(0, equals));
+        if (!key.empty() && ini.GetValue(section.c_str(), key.c_str(), nullptr) != nullptr) {
+            ini.SetValue(section.c_str(), key.c_str(),
+                         std::string(line.substr(equals + 1)).c_str());
+        }
+    }
+}
+
 // One INI file: its lock and its parsed contents as of `identity`.
 struct IniFile {
     std::mutex lock;
@@ -109,6 +147,7 @@ struct IniFile {
             forget();
             return "out of memory";
         }
+        keepValuesExact(ini, text);
         identity = look.identity;
         current = true;
         return std::nullopt;

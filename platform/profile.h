@@ -5,8 +5,10 @@
 // another) sees the old file or the new one, never a half-written one. Files written by Windows
 // (UTF-16 with a byte-order mark, CRLF line ends) are read as well; files are written as UTF-8.
 //
-// A file that is there but cannot be read reads as empty and is never changed: a write to it
-// fails rather than replace the whole file with the one key it sets.
+// A value is everything between the '=' and the end of its line, blanks included, exactly as it
+// stands in the file: every process reads the same value. A file that is there but cannot be
+// read reads as empty and is never changed: a write to it fails rather than replace the whole
+// file with the one key it sets.
 
 #include <functional>
 #include <optional>

@@ -153,6 +153,45 @@ TEST(Profile, ReadersInOtherThreadsNeverSeeAHalfWrittenFile) {
     EXPECT_EQ(bad, 0);
 }
 
+TEST(Profile, ValuesReadExactlyAsTheyStandInTheFile) {
+    struct Case {
+        const char* what;
+        std::string file;
+        std::string value;
+    };
+    const Case cases[] = {
+        {"blanks around the value", "[S]\nk=  spaced.gif \n", "  spaced.gif "},
+        {"tabs around the value", "[S]\nk=\tx\t\n", "\tx\t"},
+        {"blanks around the key", "[S]\n  k = v \n", " v "},
+        {"an equals sign in the value", "[S]\nk=a=b\n", "a=b"},
+        {"only blanks", "[S]\nk=   \n", "   "},
+        {"CRLF line ends", "[S]\r\nk= v \r\nl=w\r\n", " v "},
+        {"the last of two equal keys", "[S]\nk= first\nK= second \n", " second "},
+        {"a UTF-8 byte-order mark", "\xEF\xBB\xBF[S]\nk= v \n", " v "},
+        {"a key before every section", "k=outside\n[S]\nk= inside \n", " inside "},
+        {"a comment line like a key", "[S]\n; k=commented\nk= v \n# k=also\n", " v "},
+        {"a Windows file", "\xFF\xFE" + platform::toUtf16leBytes("[S]\r\nk= K\xC3\xB6ln \r\n"),
+         " K\xC3\xB6ln "},
+    };
+    for (const Case& c : cases) {
+        TempFolder dir;
+        dir.write("a.ini", c.file);
+        EXPECT_EQ(profile::read(dir.file("a.ini"), "s", "K", "fb"), c.value) << c.what;
+    }
+}
+
+// A value written here reads the same in this process and, after a fresh parse of the file, in
+// the next one.
+TEST(Profile, AWrittenValueReadsTheSameInEveryProcess) {
+    TempFolder dir;
+    const std::string ini = dir.file("a.ini");
+    ASSERT_TRUE(profile::write(ini, "S", "mediafile", "  spaced.gif "));
+    EXPECT_EQ(profile::read(ini, "S", "mediafile", ""), "  spaced.gif ");
+    EXPECT_EQ(dir.read("a.ini"), "[S]\nmediafile=  spaced.gif \n");
+    ASSERT_TRUE(platform::replaceFileAtomically(ini, dir.read("a.ini")));  // as another writer
+    EXPECT_EQ(profile::read(ini, "S", "mediafile", ""), "  spaced.gif ");
+}
+
 TEST(Profile, AFileThatCannotBeReadIsNeverChangedAndEveryRefusalIsReported) {
     using Change = std::function<bool(const std::string&)>;
     const std::pair<const char*, Change> changes[] = {

@@ -135,14 +135,36 @@ std::string startupFailureText(const std::exception_ptr& failure) {
     }
 }
 
+namespace {
+
+// Step 3. Only a lock that another running station holds means "started twice"; a lock that
+// cannot be had at all is its own failure.
+bool holdSingleInstance(CNyvexApp& app, CStationUi& ui, platform::SingleInstanceLock& lock) {
+    switch (lock.acquire(10)) {
+        case platform::SingleInstanceLock::Outcome::acquired:
+            return true;
+        case platform::SingleInstanceLock::Outcome::heldElsewhere:
+            logStartup("Started twice.");
+            ui.showMessage(alreadyRunningText(app), "");
+            return false;
+        case platform::SingleInstanceLock::Outcome::unusable:
+            break;
+    }
+    const std::string report = "single-instance lock not usable: " + lock.problem();
+    logStartup(report);
+    ui.startupFailed(report);
+    return false;
+}
+
+}  // namespace
+
 bool InitInstance(CStationUi& ui, const StartupOptions& options, int& exitCode) {
     CNyvexApp& app = theApp();
     app.setUserNotice(&ui);
     exitCode = 1;
     auto instanceLock = std::make_unique<platform::SingleInstanceLock>(options.instanceLockFolder);
-    if (!instanceLock->acquire(10)) {
-        logStartup("Started twice.");
-        ui.showMessage(alreadyRunningText(app), "");
+    if (!holdSingleInstance(app, ui, *instanceLock)) {
+        app.setUserNotice(nullptr);
         return false;
     }
     try {

@@ -17,7 +17,8 @@ class CStationUi : public CUserNotice {
 };
 
 struct StartupOptions {
-    // Folder of the single-instance lock; empty: $XDG_RUNTIME_DIR, else /tmp.
+    // Folder of the single-instance lock; empty: the first usable of $XDG_RUNTIME_DIR, the
+    // temporary folder.
     std::string instanceLockFolder;
 };
 

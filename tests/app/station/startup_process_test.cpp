@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/instance.h"
 #include "tests/common/childprocess.h"
 #include "tests/common/logreader.h"
@@ -23,10 +25,12 @@ struct Station {
         folder.write("appTolvik.ini", settings);
         folder.write("resource.xml", texts);
     }
-    testing_support::ProcessResult start() const {
-        return testing_support::runProcess(
-            {std::string(NYVEX_BIN_DIR) + "/Nyvex"}, folder.path().string(),
+    testing_support::ProcessResult start(
+        std::map<std::string, std::string> environment = {}) const {
+        environment.insert(
             {{"QT_QPA_PLATFORM", "offscreen"}, {"XDG_RUNTIME_DIR", runtime.path().string()}});
+        return testing_support::runProcess({std::string(NYVEX_BIN_DIR) + "/Nyvex"},
+                                           folder.path().string(), environment);
     }
     std::string log() const { return errorLogText(folder.path().string(), "Nyvex_err.txt"); }
 };
@@ -82,10 +86,25 @@ TEST(StartupProcess, SecondInstanceIsRefused) {
     Station station("");
     station.folder.write("appTolvik.ini", completeSettings(station.folder));
     platform::SingleInstanceLock first(station.runtime.path().string());
-    ASSERT_TRUE(first.acquire(10));
+    ASSERT_EQ(first.acquire(10), platform::SingleInstanceLock::Outcome::acquired);
     const auto result = station.start();
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.output.find("Already running"), std::string::npos) << result.output;
     EXPECT_NE(station.log().find("Fehler : Started twice.\r\n"), std::string::npos);
+}
+
+// A runtime folder that is gone (a stale session, su, a service) is no second instance: the
+// lock goes to the temporary folder. The folder lies below a file, so that nothing (Qt creates
+// a missing runtime folder where it can) makes it exist.
+TEST(StartupProcess, ARuntimeFolderThatIsGoneIsNoSecondInstance) {
+    Station station("");
+    station.folder.write("appTolvik.ini", completeSettings(station.folder));
+    const TempFolder temporary;
+    const std::string notAFolder = station.runtime.write("file", "");
+    const auto result = station.start(
+        {{"XDG_RUNTIME_DIR", notAFolder + "/gone"}, {"TMPDIR", temporary.path().string()}});
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(station.log().find("Started twice."), std::string::npos) << station.log();
+    EXPECT_TRUE(std::filesystem::exists(temporary.path() / "orvanheim.lock"));
 }

@@ -102,6 +102,9 @@ void CThreadCenter::apply() {
         runScanner(false);
         return;
     }
+    // With a radio the scanner follows its own switch, whatever else may run: a range test
+    // that switched it off gets the radio to itself, and a radio plugged in again is scanned.
+    runScanner(scanOn);
     // Without its push library the sender would record every device as served though nothing
     // was sent: it stays off, like the workers that feed it.
     if (!senderPart->isReady()) {

@@ -1,8 +1,11 @@
 #include "threadcenter.h"
 
+#include <system_error>
+
 #include "app/station/nyvexapp.h"
 #include "backoffice/backoffice.h"
 #include "campaigns/campaignmgr.h"
+#include "support/logentry.h"
 
 int CThreadState::applySwitches() {
     runScanner(scanOn);
@@ -124,9 +127,18 @@ void CThreadCenter::apply() {
     }
 }
 
+void CThreadCenter::startWorker(const char* worker, const std::function<void()>& start) {
+    try {
+        start();
+    } catch (const std::system_error& e) {
+        theApp().logError(std::string(worker) + " not started: " + e.what(),
+                          support::typeTag(this));
+    }
+}
+
 void CThreadCenter::runScanner(bool on) {
     if (on) {
-        frontPart->startScan();
+        startWorker("scanner", [this] { frontPart->startScan(); });
     } else {
         frontPart->stopScan();
     }
@@ -138,7 +150,7 @@ void CThreadCenter::runBackOffice(bool on) {
         return;
     }
     if (on) {
-        office->start();
+        startWorker("back office", [office] { office->start(); });
     } else {
         office->stop();
     }
@@ -146,7 +158,7 @@ void CThreadCenter::runBackOffice(bool on) {
 
 void CThreadCenter::runSender(bool on) {
     if (on) {
-        senderPart->startPush();
+        startWorker("sender", [this] { senderPart->startPush(); });
     } else {
         senderPart->stopPush();
     }
@@ -154,7 +166,7 @@ void CThreadCenter::runSender(bool on) {
 
 void CThreadCenter::runJobMachine(bool on) {
     if (on) {
-        jobMachinePart->start();
+        startWorker("job machine", [this] { jobMachinePart->start(); });
     } else {
         jobMachinePart->stop();
     }

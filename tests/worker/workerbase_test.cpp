@@ -6,8 +6,10 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <system_error>
 #include <thread>
 
+#include "tests/common/nonewthreads.h"
 #include "tests/common/waituntil.h"
 
 using namespace std::chrono_literals;
@@ -156,6 +158,21 @@ TEST(CBlueSyncTest, AStartWhileAStoppedWorkerIsOnItsWayOutRunsItAgain) {
     mayLeave = true;
     ASSERT_TRUE(waitUntil([&] { return runs == 2; }));
     EXPECT_TRUE(worker.isRunning());
+    worker.stopAndJoin();
+    EXPECT_FALSE(worker.isRunning());
+}
+
+TEST(CBlueSyncTest, AWorkerWhoseThreadCouldNotBeCreatedIsNotRunningAndStartsLater) {
+    Sleeper sleeper;
+    Worker worker(sleeper.body());
+    {
+        testing_support::NoNewThreads noThreads;
+        EXPECT_THROW(worker.start(), std::system_error);
+    }
+    EXPECT_FALSE(worker.isRunning());
+    EXPECT_FALSE(worker.keepRunning());
+    ASSERT_TRUE(worker.start()) << "the failed start left the worker 'running'";
+    EXPECT_TRUE(waitUntil([&] { return sleeper.runs == 1; }));
     worker.stopAndJoin();
     EXPECT_FALSE(worker.isRunning());
 }

@@ -11,9 +11,12 @@
 #include "backoffice/backoffice.h"
 #include "campaigns/campaignmgr.h"
 #include "memory/manufacturer.h"
+#include "tests/common/logreader.h"
+#include "tests/common/nonewthreads.h"
 #include "tests/common/registeredpart.h"
 #include "tests/common/tempfolder.h"
 
+using testing_support::errorLogText;
 using testing_support::RegisteredPart;
 using testing_support::StationFolder;
 
@@ -128,6 +131,19 @@ TEST_F(ThreadCenterTest, WithoutAnActiveCampaignTheScannerStillFollowsItsSwitch)
     station.write("world.ini", radioSection);
     EXPECT_EQ(center->checkRadio(), 1);
     EXPECT_TRUE(statusBecomes("S____"));
+}
+
+TEST_F(ThreadCenterTest, AWorkerWhoseThreadCannotBeCreatedIsLoggedAndStartsAtTheNextApply) {
+    {
+        testing_support::NoNewThreads noThreads;
+        center->startAll();
+    }
+    EXPECT_EQ(center->statusText(), "_____");
+    EXPECT_NE(errorLogText().find("Fehler : scanner not started: Resource temporarily unavailable"),
+              std::string::npos)
+        << errorLogText();
+    center->apply();
+    EXPECT_TRUE(statusBecomes("SBJ_O"));
 }
 
 TEST_F(ThreadCenterTest, NoRadioAtStartStartsNothingAndTellsTheWindow) {

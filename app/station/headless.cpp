@@ -52,6 +52,10 @@ void CHeadlessUi::startupFailed(const std::string& report) {
         "Nyvex");
 }
 
+void CHeadlessUi::reportProblem(const std::string& text) {
+    showOnConsole(text, "Nyvex");
+}
+
 int CHeadlessUi::runMainWindow() {
     CStationTick ticker;
     auto nextStatus = std::chrono::steady_clock::now();

@@ -46,11 +46,11 @@ std::optional<Radio> loadRadio(const std::string& file, std::vector<std::string>
     radio.address = *parsed;
     radio.name = valueOf(file, "radio", "name", "");
     const std::string scale = valueOf(file, "radio", "timescale", "1");
-    char* end = nullptr;
-    radio.timescale = std::strtod(scale.c_str(), &end);
-    if (end == scale.c_str() || radio.timescale < 0) {
+    const auto parsedScale = platform::parseDecimal(scale);
+    if (!parsedScale || *parsedScale < 0) {
         problems.push_back("[radio]: bad timescale '" + scale + "', using 1");
-        radio.timescale = 1.0;
+    } else {
+        radio.timescale = *parsedScale;
     }
     return radio;
 }
@@ -71,10 +71,8 @@ bool parseEndpoint(const std::string& text, Phone& phone) {
 
 // A decimal number from `low` to `high`; nothing for any other text.
 std::optional<double> numberWithin(const std::string& text, double low, double high) {
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(value) || value < low ||
-        value > high) {
+    const auto value = platform::parseDecimal(text);
+    if (!value || *value < low || *value > high) {
         return std::nullopt;
     }
     return value;

@@ -1,0 +1,70 @@
+#include "stationui.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QMetaObject>
+
+#include "app/ui/mainwindow.h"
+#include "platform/beep.h"
+#include "support/errlog.h"
+
+namespace {
+
+constexpr const char* problemTitle = "Nyvex";
+
+// Opens a warning box on the application's thread, without waiting for it.
+void queueWarning(const std::string& text, bool withBeep) {
+    QMetaObject::invokeMethod(
+        qApp,
+        [message = QString::fromStdString(text), withBeep] {
+            if (withBeep) {
+                platform::beep(800, 200);
+            }
+            QMessageBox::warning(nullptr, QString::fromLatin1(problemTitle), message);
+        },
+        Qt::QueuedConnection);
+}
+
+}  // namespace
+
+CQtStationUi::CQtStationUi(bool withBoxes) : boxes(withBoxes) {
+    // The error log has already beeped and written the text to stderr: the box is what is left.
+    if (boxes) {
+        support::setAlertHandler([](const std::string& text) { queueWarning(text, false); });
+    }
+}
+
+CQtStationUi::~CQtStationUi() {
+    if (boxes) {
+        support::setAlertHandler(nullptr);
+    }
+}
+
+void CQtStationUi::showMessage(const std::string& text, const std::string& title) {
+    if (!boxes) {
+        showOnConsole(text, title);
+        return;
+    }
+    QMessageBox::information(nullptr, QString::fromStdString(title), QString::fromStdString(text));
+}
+
+void CQtStationUi::reportProblem(const std::string& text) {
+    if (!boxes) {
+        showOnConsole(text, problemTitle);
+        return;
+    }
+    queueWarning(text, true);
+}
+
+int CQtStationUi::runMainWindow() {
+    CNyvexDlg window;
+    if (!boxes) {
+        return QDialog::Rejected;
+    }
+    return window.exec();
+}
+
+bool CQtStationUi::hasScreen() {
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}

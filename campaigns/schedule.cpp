@@ -95,18 +95,15 @@ void CSchedule::save(int n, CIniBatch& batch) {
     }
 }
 
+// "numperiods" changes only as periods are added: it stays as the file gives it for a type
+// without periods, and for a specific period it keeps the number of periods the file names.
 bool CSchedule::load(int n) {
     clearPeriods();
     if (!CList2IniSerializer::load(n)) {
         return false;
     }
     const int type = getType();
-    int count = getInt(countKey);
-    // The specific period's keys carry no position, so a section holds at most one of them;
-    // a larger count would only repeat the same period.
-    if (type == specific && count > 1) {
-        count = 1;
-    }
+    const int count = getInt(countKey);
     for (int i = 0; i < count; ++i) {
         std::unique_ptr<CPeriod> period = makePeriod(type, i);
         if (!period) {
@@ -114,12 +111,16 @@ bool CSchedule::load(int n) {
         }
         period->setListName(getListName());
         if (!period->load(n)) {
-            updatePeriodCount();
             return false;
         }
         addPeriod(std::move(period));
+        // The specific period's keys carry no position, so every period the count names is
+        // this same one: one object stands for them all.
+        if (type == specific) {
+            setInt(countKey, count);
+            break;
+        }
     }
-    updatePeriodCount();
     return true;
 }
 

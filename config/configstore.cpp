@@ -14,6 +14,11 @@ CInit::CInit() : section("Tolvik") {
     }
     currentDir = *dir;
     iniPath = currentDir + "/appTolvik.ini";
+    // Settings that cannot be read must not look missing: writing `path` would then replace the
+    // whole file with that one key.
+    if (const auto problem = platform::profile::readProblem(iniPath)) {
+        throw CIniSeriException("appTolvik.ini cannot be read: " + *problem);
+    }
     if (read("path", "o") == "o") {
         setString("path", currentDir + "/");
     }

@@ -16,8 +16,9 @@ class CInit {
 
     using KeyValues = std::vector<std::pair<std::string, std::string>>;
 
-    // Locates the settings file, writes `path` when it is missing, checks `version`.
-    // Throws CIniSeriException ("CurrentDir not found", "version not found", "version mismatch").
+    // Locates the settings file, writes `path` when it is missing, checks `version`. Throws
+    // CIniSeriException ("CurrentDir not found", "appTolvik.ini cannot be read: <why>",
+    // "version not found", "version mismatch").
     CInit();
     virtual ~CInit() = default;
     CInit(const CInit&) = default;

@@ -37,17 +37,19 @@ std::optional<std::uint64_t> fileSize(const std::string& path) {
     return static_cast<std::uint64_t>(st.st_size);
 }
 
-std::optional<std::string> readFile(const std::string& path) {
+std::optional<std::string> readFile(const std::string& path, std::string* error) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
+    if (in) {
+        std::ostringstream content;
+        content << in.rdbuf();
+        if (!in.bad()) {
+            return content.str();
+        }
     }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) {
-        return std::nullopt;
+    if (error) {
+        *error = systemErrorText(errno);
     }
-    return content.str();
+    return std::nullopt;
 }
 
 namespace {

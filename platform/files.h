@@ -12,8 +12,8 @@ namespace platform {
 bool fileExists(const std::string& path);
 bool isDirectory(const std::string& path);
 std::optional<std::uint64_t> fileSize(const std::string& path);
-// The whole file, or nothing when it cannot be read.
-std::optional<std::string> readFile(const std::string& path);
+// The whole file, or nothing when it cannot be read (then `error` says why).
+std::optional<std::string> readFile(const std::string& path, std::string* error = nullptr);
 
 // Writes all of `size` bytes to `fd`, continuing after partial writes and interruptions.
 bool writeAll(int fd, const void* data, std::size_t size);

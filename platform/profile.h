@@ -4,7 +4,14 @@
 // object or thread; every write replaces the file atomically, so a reader (in this process or
 // another) sees the old file or the new one, never a half-written one. Files written by Windows
 // (UTF-16 with a byte-order mark, CRLF line ends) are read as well; files are written as UTF-8.
+//
+// A value is everything between the '=' and the end of its line, blanks included, exactly as it
+// stands in the file: every process reads the same value. A file that is there but cannot be
+// read reads as empty and is never changed: a write to it fails rather than replace the whole
+// file with the one key it sets.
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,7 +20,8 @@ namespace platform::profile {
 
 using KeyValues = std::vector<std::pair<std::string, std::string>>;
 
-// The value of `key`, or `fallback` when the file, the section or the key is missing.
+// The value of `key`, or `fallback` when the file, the section or the key is missing, or when
+// the file cannot be read.
 std::string read(const std::string& file, const std::string& section, const std::string& key,
                  const std::string& fallback);
 // Sets `key` to `value`, creating the file and the section as needed.
@@ -51,5 +59,15 @@ struct Change {
 // changes nothing leaves the file alone. False when the file could not be replaced (it is then
 // unchanged).
 bool applyBatch(const std::string& file, const std::vector<Change>& changes);
+
+// Why the file cannot be read now, or nothing when it can (a missing file can: it is empty).
+// Asks without reporting.
+std::optional<std::string> readProblem(const std::string& file);
+
+// Where the layer reports what it could not do: a file that is there but cannot be read (once,
+// and again only after it was read in between) and every change it could not make. Called from
+// the asking thread, outside the layer's locks. Nothing is reported while none is set.
+using ProblemReport = std::function<void(const std::string& text)>;
+void setProblemReport(ProblemReport report);
 
 }  // namespace platform::profile

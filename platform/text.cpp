@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cmath>
 #include <limits>
 
 namespace platform {
@@ -152,6 +154,21 @@ std::int32_t parseLeadingInt32(std::string_view text) {
     const std::int64_t v = parseLeadingInt64(text);
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(
         v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+// from_chars reads numbers in the C library's "C" locale whatever the process's locale is;
+// strtod would take the decimal comma of a German desktop and read "0.05" as 0.
+std::optional<double> parseDecimal(std::string_view text) {
+    if (!text.empty() && text[0] == '+') {
+        text.remove_prefix(1);
+    }
+    double value = 0;
+    const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || problem != std::errc() || end != text.data() + text.size() ||
+        !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {

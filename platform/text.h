@@ -2,6 +2,7 @@
 // Text helpers: the station keeps UTF-8 inside and UTF-16 where files and wire formats need it.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,9 @@ std::string toUtf16leBytes(std::string_view utf8);
 // skipped, optional sign, digits up to the first non-digit; no digits gives 0. Saturates.
 std::int64_t parseLeadingInt64(std::string_view text);
 std::int32_t parseLeadingInt32(std::string_view text);
+// A decimal number as files write it ("0.05", "-2", "1e3"), read the same in every locale: the
+// whole text and nothing else. Nothing for any other text and for values that are not finite.
+std::optional<double> parseDecimal(std::string_view text);
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
 std::string toLowerAscii(std::string_view text);

@@ -115,28 +115,38 @@ class CBlueSync {
 
   protected:
     // Starts the worker thread running `body`; the worker counts as running until it returns.
+    // When the system cannot create the thread, the worker is stopped and not running (a later
+    // start() tries anew), and the failure goes on to the caller.
     void launch(std::function<void()> body) {
         std::lock_guard<std::mutex> guard(threadMutex);
         if (thread.joinable()) {
             thread.join();  // the previous run has returned (isRunning() was false)
         }
         active = true;
-        thread = std::thread([this, body = std::move(body)] {
-            // A start() that came after a stop, while the worker was still running, started
-            // nothing: the body then runs again instead of ending.
-            for (;;) {
-                markBusy();
-                body();
-                busySince = notBusy;
-                std::lock_guard<std::mutex> guard(stateMutex);
-                const bool again = restartPending && runFlag;
-                restartPending = false;
-                if (!again) {
-                    active = false;
-                    return;
+        try {
+            thread = std::thread([this, body = std::move(body)] {
+                // A start() that came after a stop, while the worker was still running, started
+                // nothing: the body then runs again instead of ending.
+                for (;;) {
+                    markBusy();
+                    body();
+                    busySince = notBusy;
+                    std::lock_guard<std::mutex> guard(stateMutex);
+                    const bool again = restartPending && runFlag;
+                    restartPending = false;
+                    if (!again) {
+                        active = false;
+                        return;
+                    }
                 }
-            }
-        });
+            });
+        } catch (...) {
+            std::lock_guard<std::mutex> state(stateMutex);
+            active = false;
+            runFlag = false;
+            restartPending = false;
+            throw;
+        }
     }
 
     bool keepRunning() const { return runFlag; }

@@ -53,6 +53,10 @@ void CHeadlessUi::startupFailed(const std::string& report) {
         "Nyvex");
 }
 
+void CHeadlessUi::reportProblem(const std::string& text) {
+    showOnConsole(text, "Nyvex");
+}
+
 int CHeadlessUi::runMainWindow() {
     CStationTick ticker;
     CServiceWatch service;

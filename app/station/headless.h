@@ -17,5 +17,6 @@ class CHeadlessUi : public CStationUi {
 
     void showMessage(const std::string& text, const std::string& title) override;
     void startupFailed(const std::string& report) override;
+    void reportProblem(const std::string& text) override;
     int runMainWindow() override;
 };

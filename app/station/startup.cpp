@@ -13,6 +13,7 @@
 #include "memory/manufacturer.h"
 #include "platform/files.h"
 #include "platform/instance.h"
+#include "platform/profile.h"
 #include "platform/system.h"
 #include "support/exceptions.h"
 #include "support/logentry.h"
@@ -46,6 +47,37 @@ void removeInterruptedSaves(const CInit& config) {
             logStartup("removed the leftover of an interrupted save: " + leftover);
         }
     }
+}
+
+// A problem that keeps the station from working as set up: in the error log under the
+// reporting class, and to the operator.
+void reportProblem(CStationUi& ui, const std::string& text, const std::string& classTag) {
+    theApp().logError(text, classTag);
+    ui.reportProblem(text);
+}
+
+// Why the first start started no worker.
+std::string idleReason(CThreadCenter& center) {
+    if (!center.front()->isLoaded()) {
+        return std::string("radio library ") + blto::CBTScanner1::libraryName +
+               " not loaded: nothing is scanned or sent";
+    }
+    if (!center.front()->hasRadio()) {
+        return "no radio found: nothing is scanned or sent until a radio is plugged in";
+    }
+    return std::string("push library ") + btsend::COppComponent::libraryFile +
+           " not loaded: nothing is sent";
+}
+
+// The first start of the workers; when nothing can start, the operator is told why.
+void startWorkers(CThreadCenter& center, CStationUi& ui) {
+    const std::string classTag = support::typeTag(&center);
+    center.setNoRadioNotice(
+        [&center, &ui, classTag] { reportProblem(ui, idleReason(center), classTag); });
+    if (!center.front()->isLoaded()) {
+        reportProblem(ui, idleReason(center), classTag);
+    }
+    center.startAll();
 }
 
 bool senderReady(CThreadCenter& center) {
@@ -83,7 +115,7 @@ bool buildAndRun(CNyvexApp& app, CStationUi& ui) {
     app.setManufacturers(std::make_unique<CManufacturer>());
     app.manufacturers()->open(path + app.config()->getString("manufac", true));
 
-    center.startAll();
+    startWorkers(center, ui);
     while (ui.runMainWindow() == 1) {
     }
     return true;
@@ -137,14 +169,56 @@ std::string startupFailureText(const std::exception_ptr& failure) {
     }
 }
 
+namespace {
+
+// While start-up runs, messages and problems of the settings files reach the operator through
+// `ui`.
+class UiConnection {
+  public:
+    UiConnection(CNyvexApp& app, CStationUi& ui) : app(app) {
+        app.setUserNotice(&ui);
+        platform::profile::setProblemReport([&ui](const std::string& text) {
+            reportProblem(ui, text, support::typeName(typeid(CInit*)));
+        });
+    }
+    ~UiConnection() {
+        platform::profile::setProblemReport(nullptr);
+        app.setUserNotice(nullptr);
+    }
+    UiConnection(const UiConnection&) = delete;
+    UiConnection& operator=(const UiConnection&) = delete;
+
+  private:
+    CNyvexApp& app;
+};
+
+// Step 3. Only a lock that another running station holds means "started twice"; a lock that
+// cannot be had at all is its own failure.
+bool holdSingleInstance(CNyvexApp& app, CStationUi& ui, platform::SingleInstanceLock& lock) {
+    switch (lock.acquire(10)) {
+        case platform::SingleInstanceLock::Outcome::acquired:
+            return true;
+        case platform::SingleInstanceLock::Outcome::heldElsewhere:
+            logStartup("Started twice.");
+            ui.showMessage(alreadyRunningText(app), "");
+            return false;
+        case platform::SingleInstanceLock::Outcome::unusable:
+            break;
+    }
+    const std::string report = "single-instance lock not usable: " + lock.problem();
+    logStartup(report);
+    ui.startupFailed(report);
+    return false;
+}
+
+}  // namespace
+
 bool InitInstance(CStationUi& ui, const StartupOptions& options, int& exitCode) {
     CNyvexApp& app = theApp();
-    app.setUserNotice(&ui);
+    const UiConnection connection(app, ui);
     exitCode = 1;
     auto instanceLock = std::make_unique<platform::SingleInstanceLock>(options.instanceLockFolder);
-    if (!instanceLock->acquire(10)) {
-        logStartup("Started twice.");
-        ui.showMessage(alreadyRunningText(app), "");
+    if (!holdSingleInstance(app, ui, *instanceLock)) {
         return false;
     }
     try {
@@ -162,10 +236,8 @@ bool InitInstance(CStationUi& ui, const StartupOptions& options, int& exitCode) 
         if (backo::CBackOffice* office = app.backOffice()) {
             office->save();
         }
-        app.setUserNotice(nullptr);
         return false;
     }
     shutDown(app, instanceLock);
-    app.setUserNotice(nullptr);
     return false;
 }

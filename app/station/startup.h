@@ -14,10 +14,15 @@ class CStationUi : public CUserNotice {
     virtual int runMainWindow() = 0;
     // Start-up ended early with this report (already in the error log).
     virtual void startupFailed(const std::string& /*report*/) {}
+    // A problem that keeps the station from working as set up (already in the error log): no
+    // radio or no library at the start, settings that cannot be read or written. It may come
+    // from any thread.
+    virtual void reportProblem(const std::string& /*text*/) {}
 };
 
 struct StartupOptions {
-    // Folder of the single-instance lock; empty: $XDG_RUNTIME_DIR, else /tmp.
+    // Folder of the single-instance lock; empty: the first usable of $XDG_RUNTIME_DIR, the
+    // temporary folder.
     std::string instanceLockFolder;
 };
 

@@ -1,10 +1,12 @@
 #include "threadcenter.h"
 
 #include <algorithm>
+#include <system_error>
 
 #include "app/station/nyvexapp.h"
 #include "backoffice/backoffice.h"
 #include "campaigns/campaignmgr.h"
+#include "support/logentry.h"
 
 int CThreadState::applySwitches() {
     runScanner(scanOn);
@@ -116,6 +118,9 @@ void CThreadCenter::apply() {
         runScanner(false);
         return;
     }
+    // With a radio the scanner follows its own switch, whatever else may run: a range test
+    // that switched it off gets the radio to itself, and a radio plugged in again is scanned.
+    runScanner(scanOn);
     // Without its push library the sender would record every device as served though nothing
     // was sent: it stays off, like the workers that feed it.
     if (!senderPart->isReady()) {
@@ -135,9 +140,18 @@ void CThreadCenter::apply() {
     }
 }
 
+void CThreadCenter::startWorker(const char* worker, const std::function<void()>& start) {
+    try {
+        start();
+    } catch (const std::system_error& e) {
+        theApp().logError(std::string(worker) + " not started: " + e.what(),
+                          support::typeTag(this));
+    }
+}
+
 void CThreadCenter::runScanner(bool on) {
     if (on) {
-        frontPart->startScan();
+        startWorker("scanner", [this] { frontPart->startScan(); });
     } else {
         frontPart->stopScan();
     }
@@ -149,7 +163,7 @@ void CThreadCenter::runBackOffice(bool on) {
         return;
     }
     if (on) {
-        office->start();
+        startWorker("back office", [office] { office->start(); });
     } else {
         office->stop();
     }
@@ -157,7 +171,7 @@ void CThreadCenter::runBackOffice(bool on) {
 
 void CThreadCenter::runSender(bool on) {
     if (on) {
-        senderPart->startPush();
+        startWorker("sender", [this] { senderPart->startPush(); });
     } else {
         senderPart->stopPush();
     }
@@ -165,7 +179,7 @@ void CThreadCenter::runSender(bool on) {
 
 void CThreadCenter::runJobMachine(bool on) {
     if (on) {
-        jobMachinePart->start();
+        startWorker("job machine", [this] { jobMachinePart->start(); });
     } else {
         jobMachinePart->stop();
     }

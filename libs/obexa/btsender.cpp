@@ -40,11 +40,7 @@ CBTSender::CBTSender(CObexTransport& obexTransport, std::uint32_t low, std::uint
       addressLow(low),
       addressHigh(high) {}
 
-CBTSender::~CBTSender() {
-    if (socket >= 0) {
-        ::close(socket);
-    }
-}
+CBTSender::~CBTSender() = default;
 
 std::uint64_t CBTSender::address() const {
     return ((std::uint64_t{addressHigh} << 32) | addressLow) & 0xFFFF'FFFF'FFFFull;
@@ -119,7 +115,7 @@ bool CBTSender::connectSocket() {
     }
     log.line("connection time:%d\n", static_cast<int>(took.count()));
     log.line("connect succeeded\r\n");
-    socket = outcome.socket;
+    socket = platform::FileDescriptor(outcome.socket);
     currentStatus = status::connected;
     return true;
 }
@@ -230,10 +226,7 @@ void CBTSender::disconnect() {
 }
 
 void CBTSender::closeSocket() {
-    if (socket >= 0) {
-        ::close(socket);
-        socket = -1;
-    }
+    socket.close();
     logTarget().line("closesocket\n");
 }
 
@@ -242,29 +235,26 @@ bool CBTSender::sendStep(const std::uint8_t* bytes, std::size_t count) {
     const auto deadline = SteadyClock::now() + waits.writable;
     // What the phone sent beyond its last answer's length, or unasked, would otherwise be taken
     // for the answer to this request.
-    if (socket >= 0) {
-        if (const std::size_t stale = discardPending(socket, staleLimit); stale > 0) {
+    if (socket.isOpen()) {
+        if (const std::size_t stale = discardPending(socket.get(), staleLimit); stale > 0) {
             log.line("%d Bytes ohne Anfrage verworfen\n", static_cast<int>(stale));
         }
     }
     // A socket closed by an earlier failed send is "ready"; the send then reports the error.
-    if (socket >= 0 && !waitWritable(socket, deadline)) {
+    if (socket.isOpen() && !waitWritable(socket.get(), deadline)) {
         currentStatus = status::notWritable;
         return false;
     }
     log.hex(bytes, count, dumpLimit, "\n");
-    const SendResult result = socket >= 0 ? sendAll(socket, bytes, count, deadline)
-                                          : SendResult{SendResult::Kind::failed, EBADF};
+    const SendResult result = socket.isOpen() ? sendAll(socket.get(), bytes, count, deadline)
+                                              : SendResult{SendResult::Kind::failed, EBADF};
     switch (result.kind) {
         case SendResult::Kind::notWritable:
             currentStatus = status::notWritable;
             return false;
         case SendResult::Kind::failed:
             log.line("send failed: %d\n", result.error);
-            if (socket >= 0) {
-                ::close(socket);
-                socket = -1;
-            }
+            socket.close();
             currentStatus = status::sendFailed;
             return false;
         case SendResult::Kind::sent:
@@ -278,11 +268,12 @@ bool CBTSender::receiveStep(milliseconds wait) {
     const CLogTarget& log = logTarget();
     received.fill(0);
     receivedCount = 0;
-    if (socket < 0) {
+    if (!socket.isOpen()) {
         log.line("recv failed: %d\n", EBADF);
         return false;
     }
-    const ReceiveResult result = receiveResponse(socket, received.data(), received.size(), wait);
+    const ReceiveResult result =
+        receiveResponse(socket.get(), received.data(), received.size(), wait);
     receivedCount = static_cast<std::uint16_t>(result.kept);
     if (result.kept > 0) {
         log.hex(received.data(), result.kept, received.size(), ".\n");

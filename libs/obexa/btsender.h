@@ -9,6 +9,7 @@
 
 #include "dllcomponent.h"
 #include "obexfilechunks.h"
+#include "platform/filedescriptor.h"
 #include "socketio.h"
 #include "transport.h"
 
@@ -97,7 +98,7 @@ class CBTSender : public CDllComponent {
     std::int32_t packetLength;
     std::int32_t currentStatus = status::none;
     std::int32_t lastAnswered = 0;
-    int socket = -1;
+    platform::FileDescriptor socket;
     std::uint32_t addressLow;
     std::uint32_t addressHigh;
     std::array<std::uint8_t, receiveCapacity> received{};

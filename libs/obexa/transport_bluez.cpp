@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <mutex>
 
+#include "platform/btaddress_bluez.h"
+#include "platform/filedescriptor.h"
 #include "platform/timedmutex.h"
 #include "socketio.h"
 
@@ -27,14 +29,6 @@ platform::TimedMutex& setupTurn() {
     return turn;
 }
 
-bdaddr_t toBdaddr(std::uint64_t address) {
-    bdaddr_t result{};
-    for (int i = 0; i < 6; ++i) {
-        result.b[i] = static_cast<std::uint8_t>(address >> (8 * i));
-    }
-    return result;
-}
-
 milliseconds until(SteadyClock::time_point deadline) {
     return std::max(milliseconds(0),
                     std::chrono::duration_cast<milliseconds>(deadline - SteadyClock::now()));
@@ -47,8 +41,8 @@ class CBluezTransport : public CObexTransport {
 
     ConnectOutcome connect(std::uint64_t address) override {
         const auto deadline = SteadyClock::now() + setupLimit;
-        const int socket = steps.openSocket();
-        if (socket < 0) {
+        platform::FileDescriptor socket(steps.openSocket());
+        if (!socket.isOpen()) {
             // No Bluetooth in this kernel means no radio: the phone is simply not reachable.
             const int error = errno;
             const auto kind = error == EAFNOSUPPORT ? ConnectOutcome::Kind::connectFailed
@@ -57,27 +51,26 @@ class CBluezTransport : public CObexTransport {
         }
         std::unique_lock turn(setupTurn(), std::defer_lock);
         if (!turn.try_lock_for(until(deadline))) {
-            return failed(socket, ETIMEDOUT);
+            return failed(ETIMEDOUT);
         }
         const sdpclient::SearchOutcome found = steps.searchObjectPush(address, deadline);
         if (found.error != 0) {
-            return failed(socket, found.error);
+            return failed(found.error);
         }
         const auto channel = sdpclient::rfcommChannel(found.records, objectPushClass);
         if (!channel) {
             // The phone answers but offers no Object Push service.
-            return failed(socket, ECONNREFUSED);
+            return failed(ECONNREFUSED);
         }
-        const int error = steps.connectChannel(socket, address, *channel, until(deadline));
+        const int error = steps.connectChannel(socket.get(), address, *channel, until(deadline));
         if (error != 0) {
-            return failed(socket, error);
+            return failed(error);
         }
-        return {ConnectOutcome::Kind::connected, socket, 0};
+        return {ConnectOutcome::Kind::connected, socket.release(), 0};
     }
 
   private:
-    static ConnectOutcome failed(int socket, int error) {
-        ::close(socket);
+    static ConnectOutcome failed(int error) {
         return {ConnectOutcome::Kind::connectFailed, -1, error};
     }
 
@@ -98,7 +91,7 @@ BluezSteps systemBluezSteps() {
     steps.connectChannel = [](int socket, std::uint64_t address, int channel, milliseconds limit) {
         sockaddr_rc peer{};
         peer.rc_family = AF_BLUETOOTH;
-        peer.rc_bdaddr = toBdaddr(address);
+        peer.rc_bdaddr = platform::btaddress::toBluez(address);
         peer.rc_channel = static_cast<std::uint8_t>(channel);
         return connectWithin(socket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer, limit);
     };

@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include "libs/simworld/simworld.h"
+#include "platform/filedescriptor.h"
 #include "socketio.h"
 #include "transport.h"
 
@@ -58,17 +59,17 @@ class CSimTransport : public CObexTransport {
     }
 
     static ConnectOutcome connectFirst(const addrinfo& target) {
-        const int socket =
-            ::socket(target.ai_family, target.ai_socktype | SOCK_CLOEXEC, target.ai_protocol);
-        if (socket < 0) {
+        platform::FileDescriptor socket(
+            ::socket(target.ai_family, target.ai_socktype | SOCK_CLOEXEC, target.ai_protocol));
+        if (!socket.isOpen()) {
             return {ConnectOutcome::Kind::noSocket, -1, errno};
         }
-        const int error = connectWithin(socket, target.ai_addr, target.ai_addrlen, tcpConnectLimit);
+        const int error =
+            connectWithin(socket.get(), target.ai_addr, target.ai_addrlen, tcpConnectLimit);
         if (error != 0) {
-            ::close(socket);
             return {ConnectOutcome::Kind::connectFailed, -1, error};
         }
-        return {ConnectOutcome::Kind::connected, socket, 0};
+        return {ConnectOutcome::Kind::connected, socket.release(), 0};
     }
 
     std::string worldFile;

@@ -16,7 +16,7 @@
 
 #include "libs/bluezbus/bluezobjects.h"
 #include "libs/bluezbus/discovery.h"
-#include "libs/simworld/simworld.h"
+#include "platform/btaddress.h"
 #include "radiobackend.h"
 
 namespace radiox {
@@ -140,7 +140,7 @@ class BluezDbusRadio : public RadioBackend {
 
     RadioFacts factsOf(const bluezbus::AdapterInfo& adapter) {
         RadioFacts radio;
-        radio.address = simworld::parseAddress(adapter.address).value_or(0);
+        radio.address = platform::btaddress::parse(adapter.address).value_or(0);
         radio.name = adapter.alias;
         radio.classOfDevice = adapter.classOfDevice;
         readControllerVersion(adapter, radio);
@@ -148,7 +148,7 @@ class BluezDbusRadio : public RadioBackend {
     }
 
     std::optional<DeviceFacts> factsOf(const bluezbus::DeviceInfo& device) {
-        const auto address = simworld::parseAddress(device.address);
+        const auto address = platform::btaddress::parse(device.address);
         if (!address) {
             report("device " + device.path + " has no valid address: left out");
             return std::nullopt;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/btaddress.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/text.h"
@@ -38,7 +39,7 @@ std::optional<Radio> loadRadio(const std::string& file, std::vector<std::string>
     }
     Radio radio;
     const std::string address = valueOf(file, "radio", "address", "");
-    const auto parsed = parseAddress(address);
+    const auto parsed = platform::btaddress::parse(address);
     if (!parsed) {
         problems.push_back("[radio]: bad address '" + address + "'");
         return std::nullopt;
@@ -46,11 +47,11 @@ std::optional<Radio> loadRadio(const std::string& file, std::vector<std::string>
     radio.address = *parsed;
     radio.name = valueOf(file, "radio", "name", "");
     const std::string scale = valueOf(file, "radio", "timescale", "1");
-    char* end = nullptr;
-    radio.timescale = std::strtod(scale.c_str(), &end);
-    if (end == scale.c_str() || radio.timescale < 0) {
+    const auto parsedScale = platform::parseDecimal(scale);
+    if (!parsedScale || *parsedScale < 0) {
         problems.push_back("[radio]: bad timescale '" + scale + "', using 1");
-        radio.timescale = 1.0;
+    } else {
+        radio.timescale = *parsedScale;
     }
     return radio;
 }
@@ -71,10 +72,8 @@ bool parseEndpoint(const std::string& text, Phone& phone) {
 
 // A decimal number from `low` to `high`; nothing for any other text.
 std::optional<double> numberWithin(const std::string& text, double low, double high) {
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(value) || value < low ||
-        value > high) {
+    const auto value = platform::parseDecimal(text);
+    if (!value || *value < low || *value > high) {
         return std::nullopt;
     }
     return value;
@@ -130,7 +129,7 @@ std::optional<Phone> loadPhone(const std::string& file, const std::string& secti
     Phone phone;
     phone.section = section;
     const std::string address = valueOf(file, section, "address", "");
-    const auto parsed = parseAddress(address);
+    const auto parsed = platform::btaddress::parse(address);
     if (!parsed) {
         problems.push_back("[" + section + "]: bad address '" + address + "', phone left out");
         return std::nullopt;
@@ -178,33 +177,8 @@ World load(const std::string& file) {
     return world;
 }
 
-std::optional<std::uint64_t> parseAddress(const std::string& text) {
-    unsigned b[6];
-    char tail = 0;
-    if (text.size() != 17 || std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &b[0], &b[1],
-                                         &b[2], &b[3], &b[4], &b[5], &tail) != 6) {
-        return std::nullopt;
-    }
-    for (std::size_t i = 2; i < 17; i += 3) {
-        if (text[i] != ':') {
-            return std::nullopt;
-        }
-    }
-    std::uint64_t address = 0;
-    for (unsigned byte : b) {
-        address = (address << 8) | byte;
-    }
-    return address;
-}
-
 std::string addressText(std::uint64_t address) {
-    char text[18];
-    std::snprintf(
-        text, sizeof text, "%2.2X:%2.2X:%2.2X:%2.2X:%2.2X:%2.2X",
-        static_cast<unsigned>(address >> 40) & 0xFF, static_cast<unsigned>(address >> 32) & 0xFF,
-        static_cast<unsigned>(address >> 24) & 0xFF, static_cast<unsigned>(address >> 16) & 0xFF,
-        static_cast<unsigned>(address >> 8) & 0xFF, static_cast<unsigned>(address) & 0xFF);
-    return text;
+    return platform::btaddress::withColons(address);
 }
 
 }  // namespace simworld

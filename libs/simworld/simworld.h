@@ -60,8 +60,7 @@ struct World {
 std::optional<std::string> worldFile();
 World load(const std::string& file);
 
-// "00:11:22:AA:BB:CC" (most significant byte first) to the 48-bit address value.
-std::optional<std::uint64_t> parseAddress(const std::string& text);
+// "00:11:22:AA:BB:CC", as the phone simulator names its phones.
 std::string addressText(std::uint64_t address);
 
 }  // namespace simworld

@@ -9,9 +9,9 @@
 #include <thread>
 #include <utility>
 
-#include "libs/simworld/simworld.h"
 #include "memory/btadmemory.h"
 #include "memory/recordtexts.h"
+#include "platform/btaddress.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "tests/common/logreader.h"
@@ -30,7 +30,7 @@ const std::string phoneC = "00:11:22:00:00:0C";
 const std::string phoneD = "00:11:22:00:00:0D";
 
 std::unique_ptr<blto::CBtAdWCounter> sightingOf(const std::string& address) {
-    return testing_support::makeSighting(simworld::parseAddress(address).value_or(0));
+    return testing_support::makeSighting(platform::btaddress::parse(address).value_or(0));
 }
 
 std::string addressOf(const blto::CBtAdWCounter& sighting) {

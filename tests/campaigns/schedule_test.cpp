@@ -290,24 +290,30 @@ TEST_F(SchedulePersistenceTest, LoadFailsOnAnyMissingKey) {
     EXPECT_EQ(target.getNumPeriods(), 2);
 }
 
+// "numperiods" keeps what the file says unless periods are loaded by position: a type without
+// periods, or the one specific period, never rewrites it on the next save.
 TEST_F(SchedulePersistenceTest, DamagedValuesLoadWithoutHarm) {
     struct Case {
         const char* what;
         const char* lines;
         int periods;
+        const char* storedCount;
     };
     const Case cases[] = {
-        {"time not a number", "scheduletyp=1\nnumperiods=1\nweekdaystart0=abc\nweekdayend0=x\n", 1},
+        {"time not a number", "scheduletyp=1\nnumperiods=1\nweekdaystart0=abc\nweekdayend0=x\n", 1,
+         "1"},
         {"times beyond any calendar",
          "scheduletyp=2\nnumperiods=1\nmonthdaystart0=99999999999999999999\n"
          "monthdayend0=-99999999999999999999\n",
-         1},
-        {"count not a number", "scheduletyp=1\nnumperiods=many\n", 0},
-        {"negative count", "scheduletyp=2\nnumperiods=-4\n", 0},
+         1, "1"},
+        {"count not a number", "scheduletyp=1\nnumperiods=many\n", 0, "many"},
+        {"negative count", "scheduletyp=2\nnumperiods=-4\n", 0, "-4"},
         {"huge count of specific periods",
-         "scheduletyp=3\nnumperiods=2000000000\nspecificstart=1\nspecificend=2\n", 1},
-        {"unknown type", "scheduletyp=7\nnumperiods=3\n", 0},
-        {"periods of the always type", "scheduletyp=0\nnumperiods=2\n", 0},
+         "scheduletyp=3\nnumperiods=2000000000\nspecificstart=1\nspecificend=2\n", 1, "2000000000"},
+        {"three specific periods", "scheduletyp=3\nnumperiods=3\nspecificstart=1\nspecificend=2\n",
+         1, "3"},
+        {"unknown type", "scheduletyp=7\nnumperiods=3\n", 0, "3"},
+        {"periods of the always type", "scheduletyp=0\nnumperiods=2\n", 0, "2"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -315,9 +321,12 @@ TEST_F(SchedulePersistenceTest, DamagedValuesLoadWithoutHarm) {
         CSchedule target;
         EXPECT_TRUE(loads(target));
         EXPECT_EQ(target.getNumPeriods(), c.periods);
-        EXPECT_EQ(target.getValue4Key("numperiods"), std::to_string(c.periods));
+        EXPECT_EQ(target.getValue4Key("numperiods"), c.storedCount);
         target.isActive(localSeconds(2024, 7, 1, 12, 0));
         target.getDescription();
+        target.save(1);
+        EXPECT_EQ(platform::profile::read(listFile(), "campaign1", "numperiods", ""),
+                  c.storedCount);
     }
 }
 

@@ -5,9 +5,11 @@
 #include "config/iniserializer.h"
 #include "platform/profile.h"
 #include "tests/common/logreader.h"
+#include "tests/common/ordinaryuser.h"
 #include "tests/common/tempfolder.h"
 
 using testing_support::errorLogText;
+using testing_support::OrdinaryUserFiles;
 using testing_support::StationFolder;
 
 namespace {
@@ -35,6 +37,25 @@ TEST(Init, VersionMustMatchExactly) {
     for (const auto& [settings, outcome] : cases) {
         EXPECT_EQ(constructionError(settings), outcome) << settings;
     }
+}
+
+// Settings that cannot be read are not missing settings: the file keeps every key.
+TEST(Init, SettingsThatCannotBeReadStopConstructionAndStayAsTheyAre) {
+    const std::string settings = "[Tolvik]\nversion=1.061\nduration=3\nnogoaddress1=X\n";
+    StationFolder station(false, settings);
+    OrdinaryUserFiles::openFolder(station.path());
+    OrdinaryUserFiles::makeUnreadable(station.file("appTolvik.ini"));
+    std::string error;
+    {
+        OrdinaryUserFiles user;
+        try {
+            CInit init;
+        } catch (const CIniSeriException& e) {
+            error = e.text();
+        }
+    }
+    EXPECT_EQ(error, "appTolvik.ini cannot be read: Permission denied");
+    EXPECT_EQ(station.read("appTolvik.ini"), settings);
 }
 
 TEST(Init, PathIsWrittenAtFirstConstructionEvenWhenTheVersionFails) {

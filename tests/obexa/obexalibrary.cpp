@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "libs/simworld/simworld.h"
+#include "platform/btaddress.h"
 
 namespace obexatest {
 
@@ -56,11 +57,11 @@ SimWorld::~SimWorld() {
 }
 
 std::uint32_t addressLowOf(const std::string& colonAddress) {
-    return static_cast<std::uint32_t>(simworld::parseAddress(colonAddress).value());
+    return static_cast<std::uint32_t>(platform::btaddress::parse(colonAddress).value());
 }
 
 std::uint32_t addressHighOf(const std::string& colonAddress) {
-    return static_cast<std::uint32_t>(simworld::parseAddress(colonAddress).value() >> 32);
+    return static_cast<std::uint32_t>(platform::btaddress::parse(colonAddress).value() >> 32);
 }
 
 }  // namespace obexatest

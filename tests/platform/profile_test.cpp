@@ -6,17 +6,29 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "platform/filedescriptor.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "tests/common/ordinaryuser.h"
 #include "tests/common/tempfolder.h"
 
 namespace profile = platform::profile;
+using testing_support::OrdinaryUserFiles;
 using testing_support::TempFolder;
 
 namespace {
+
+// Collects what the layer reports while it lives.
+struct CollectedReports {
+    std::vector<std::string> texts;
+    CollectedReports() {
+        profile::setProblemReport([this](const std::string& text) { texts.push_back(text); });
+    }
+    ~CollectedReports() { profile::setProblemReport(nullptr); }
+};
 
 // Counts the files renamed into a folder: every atomic replacement is one.
 class RenameCounter {
@@ -208,6 +220,100 @@ TEST(Profile, ReadersInOtherThreadsNeverSeeAHalfWrittenFile) {
     done = true;
     reader.join();
     EXPECT_EQ(bad, 0);
+}
+
+TEST(Profile, ValuesReadExactlyAsTheyStandInTheFile) {
+    struct Case {
+        const char* what;
+        std::string file;
+        std::string value;
+    };
+    const Case cases[] = {
+        {"blanks around the value", "[S]\nk=  spaced.gif \n", "  spaced.gif "},
+        {"tabs around the value", "[S]\nk=\tx\t\n", "\tx\t"},
+        {"blanks around the key", "[S]\n  k = v \n", " v "},
+        {"an equals sign in the value", "[S]\nk=a=b\n", "a=b"},
+        {"only blanks", "[S]\nk=   \n", "   "},
+        {"CRLF line ends", "[S]\r\nk= v \r\nl=w\r\n", " v "},
+        {"the last of two equal keys", "[S]\nk= first\nK= second \n", " second "},
+        {"a UTF-8 byte-order mark", "\xEF\xBB\xBF[S]\nk= v \n", " v "},
+        {"a key before every section", "k=outside\n[S]\nk= inside \n", " inside "},
+        {"a comment line like a key", "[S]\n; k=commented\nk= v \n# k=also\n", " v "},
+        {"a Windows file", "\xFF\xFE" + platform::toUtf16leBytes("[S]\r\nk= K\xC3\xB6ln \r\n"),
+         " K\xC3\xB6ln "},
+    };
+    for (const Case& c : cases) {
+        TempFolder dir;
+        dir.write("a.ini", c.file);
+        EXPECT_EQ(profile::read(dir.file("a.ini"), "s", "K", "fb"), c.value) << c.what;
+    }
+}
+
+// A value written here reads the same in this process and, after a fresh parse of the file, in
+// the next one.
+TEST(Profile, AWrittenValueReadsTheSameInEveryProcess) {
+    TempFolder dir;
+    const std::string ini = dir.file("a.ini");
+    ASSERT_TRUE(profile::write(ini, "S", "mediafile", "  spaced.gif "));
+    EXPECT_EQ(profile::read(ini, "S", "mediafile", ""), "  spaced.gif ");
+    EXPECT_EQ(dir.read("a.ini"), "[S]\nmediafile=  spaced.gif \n");
+    ASSERT_TRUE(platform::replaceFileAtomically(ini, dir.read("a.ini")));  // as another writer
+    EXPECT_EQ(profile::read(ini, "S", "mediafile", ""), "  spaced.gif ");
+}
+
+TEST(Profile, AFileThatCannotBeReadIsNeverChangedAndEveryRefusalIsReported) {
+    using Change = std::function<bool(const std::string&)>;
+    const std::pair<const char*, Change> changes[] = {
+        {"write", [](const std::string& f) { return profile::write(f, "Tolvik", "path", "/x/"); }},
+        {"deleteKey", [](const std::string& f) { return profile::deleteKey(f, "Tolvik", "k"); }},
+        {"deleteSection", [](const std::string& f) { return profile::deleteSection(f, "Tolvik"); }},
+        {"replaceKeys",
+         [](const std::string& f) {
+             return profile::replaceKeys(f, "Tolvik", {"k"}, {{"a", "1"}});
+         }},
+    };
+    const std::string content = "[Tolvik]\nversion=1.061\nk=v\n";
+    for (const auto& [what, change] : changes) {
+        TempFolder dir;
+        OrdinaryUserFiles::openFolder(dir.path());
+        const std::string ini = dir.write("appTolvik.ini", content);
+        OrdinaryUserFiles::makeUnreadable(ini);
+        CollectedReports reports;
+        {
+            OrdinaryUserFiles user;
+            EXPECT_FALSE(change(ini)) << what;
+        }
+        EXPECT_EQ(dir.read("appTolvik.ini"), content) << what;
+        ASSERT_EQ(reports.texts.size(), 1u) << what;
+        EXPECT_NE(reports.texts[0].find("not changed in " + ini + ": the file cannot be read ("),
+                  std::string::npos)
+            << reports.texts[0];
+    }
+}
+
+TEST(Profile, AReadThatFailedIsNotKeptAndIsReportedOncePerFailure) {
+    TempFolder dir;
+    OrdinaryUserFiles::openFolder(dir.path());
+    const std::string ini = dir.write("a.ini", "[S]\nk=v\n");
+    OrdinaryUserFiles::makeUnreadable(ini);
+    CollectedReports reports;
+    const auto readAsUser = [&] {
+        OrdinaryUserFiles user;
+        return profile::read(ini, "S", "k", "fb");
+    };
+    EXPECT_EQ(readAsUser(), "fb");
+    EXPECT_EQ(readAsUser(), "fb");
+    EXPECT_EQ(reports.texts,
+              std::vector<std::string>{"INI file " + ini + " cannot be read: Permission denied"});
+    std::filesystem::permissions(ini, std::filesystem::perms::all);  // the error clears
+    EXPECT_EQ(readAsUser(), "v") << "the failed read was kept as an empty file";
+    dir.write("a.ini", "[S]\nk=another value\n");
+    OrdinaryUserFiles::makeUnreadable(ini);
+    EXPECT_EQ(readAsUser(), "fb");
+    EXPECT_EQ(reports.texts.size(), 2u) << "a new failure is reported again";
+    EXPECT_EQ(profile::readProblem(dir.file("missing.ini")), std::nullopt);
+    OrdinaryUserFiles user;
+    EXPECT_EQ(profile::readProblem(ini), "Permission denied");
 }
 
 TEST(Profile, ReplaceKeysRewritesASectionInOneReplacement) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include "tests/common/commadecimals.h"
+
 TEST(Text, LeadingIntegerIsReadLikeTheCLibrary) {
     const std::pair<const char*, std::int64_t> cases[] = {
         {"12ab", 12},   {"  -5", -5}, {"+7x", 7},
@@ -13,6 +17,23 @@ TEST(Text, LeadingIntegerIsReadLikeTheCLibrary) {
     }
     EXPECT_EQ(platform::parseLeadingInt32("99999999999"), INT32_MAX);
     EXPECT_EQ(platform::parseLeadingInt32("-99999999999"), INT32_MIN);
+}
+
+TEST(Text, DecimalsInFilesReadTheSameInEveryLocale) {
+    testing_support::CommaDecimals comma;
+    ASSERT_TRUE(comma.active()) << "the test locale with a decimal comma was not built";
+    ASSERT_EQ(std::strtod("0.05", nullptr), 0.0) << "the C library now reads a decimal comma";
+    const std::pair<const char*, std::optional<double>> cases[] = {
+        {"0.05", 0.05},        {"1", 1.0},
+        {"+2.5", 2.5},         {"-0.5", -0.5},
+        {"1e3", 1e3},          {"0,05", std::nullopt},
+        {"", std::nullopt},    {"5s", std::nullopt},
+        {" 1", std::nullopt},  {"inf", std::nullopt},
+        {"nan", std::nullopt}, {"1e400", std::nullopt},
+    };
+    for (const auto& [text, value] : cases) {
+        EXPECT_EQ(platform::parseDecimal(text), value) << text;
+    }
 }
 
 TEST(Text, Utf16RoundTripAndMalformedInputIsReplacedNotThrown) {

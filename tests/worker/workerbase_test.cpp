@@ -6,8 +6,10 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <system_error>
 #include <thread>
 
+#include "tests/common/nonewthreads.h"
 #include "tests/common/waituntil.h"
 
 using namespace std::chrono_literals;
@@ -227,4 +229,19 @@ TEST(CBlueSyncTest, LongestBusyForgetsWorkersThatAreGone) {
         release = true;
     }
     EXPECT_LT(blto::CBlueSync::longestBusy(), 50ms);
+}
+
+TEST(CBlueSyncTest, AWorkerWhoseThreadCouldNotBeCreatedIsNotRunningAndStartsLater) {
+    Sleeper sleeper;
+    Worker worker(sleeper.body());
+    {
+        testing_support::NoNewThreads noThreads;
+        EXPECT_THROW(worker.start(), std::system_error);
+    }
+    EXPECT_FALSE(worker.isRunning());
+    EXPECT_FALSE(worker.keepRunning());
+    ASSERT_TRUE(worker.start()) << "the failed start left the worker 'running'";
+    EXPECT_TRUE(waitUntil([&] { return sleeper.runs == 1; }));
+    worker.stopAndJoin();
+    EXPECT_FALSE(worker.isRunning());
 }

@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "libs/simworld/simworld.h"
+#include "platform/files.h"
 #include "tools/phonesim/obex.h"
 
 namespace phonesim {
@@ -391,18 +392,7 @@ bool PhoneServer::awaitDecision(int socket) {
 }
 
 bool PhoneServer::sendAll(int socket, const std::vector<std::uint8_t>& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::send(socket, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return platform::sendAll(socket, bytes.data(), bytes.size());
 }
 
 }  // namespace phonesim

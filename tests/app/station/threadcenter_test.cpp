@@ -11,9 +11,12 @@
 #include "backoffice/backoffice.h"
 #include "campaigns/campaignmgr.h"
 #include "memory/manufacturer.h"
+#include "tests/common/logreader.h"
+#include "tests/common/nonewthreads.h"
 #include "tests/common/registeredpart.h"
 #include "tests/common/tempfolder.h"
 
+using testing_support::errorLogText;
 using testing_support::RegisteredPart;
 using testing_support::StationFolder;
 
@@ -112,6 +115,37 @@ TEST_F(ThreadCenterTest, WithoutAnActiveCampaignOnlyTheScannerRuns) {
     EXPECT_TRUE(statusBecomes("S____"));
 }
 
+// With a radio the scanner follows its own switch, also while no campaign is active: the range
+// test can switch it off, and a radio plugged in again is scanned.
+TEST_F(ThreadCenterTest, WithoutAnActiveCampaignTheScannerStillFollowsItsSwitch) {
+    std::filesystem::remove(station.path() / "welcome.gif");  // nothing sendable
+    center->startAll();
+    ASSERT_TRUE(statusBecomes("S____"));
+    center->setScan(false);
+    EXPECT_TRUE(statusBecomes("_____"));
+    center->setScan(true);
+    EXPECT_TRUE(statusBecomes("S____"));
+    station.write("world.ini", "");
+    EXPECT_EQ(center->checkRadio(), 0);
+    EXPECT_TRUE(statusBecomes("_____"));
+    station.write("world.ini", radioSection);
+    EXPECT_EQ(center->checkRadio(), 1);
+    EXPECT_TRUE(statusBecomes("S____"));
+}
+
+TEST_F(ThreadCenterTest, AWorkerWhoseThreadCannotBeCreatedIsLoggedAndStartsAtTheNextApply) {
+    {
+        testing_support::NoNewThreads noThreads;
+        center->startAll();
+    }
+    EXPECT_EQ(center->statusText(), "_____");
+    EXPECT_NE(errorLogText().find("Fehler : scanner not started: Resource temporarily unavailable"),
+              std::string::npos)
+        << errorLogText();
+    center->apply();
+    EXPECT_TRUE(statusBecomes("SBJ_O"));
+}
+
 TEST_F(ThreadCenterTest, NoRadioAtStartStartsNothingAndTellsTheWindow) {
     station.write("world.ini", "");
     bool told = false;
@@ -145,7 +179,7 @@ TEST_F(ThreadCenterWithoutPushLibrary, NothingButTheScannerEverStarts) {
     center->startAll();
     EXPECT_EQ(center->statusText(), "_____");
     center->apply();
-    EXPECT_TRUE(statusBecomes("_____"));
+    EXPECT_TRUE(statusBecomes("S____")) << "the scanner follows its switch";
     center->setScan(true);
     center->pause(false);
     center->apply();

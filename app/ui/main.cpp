@@ -7,6 +7,7 @@
 #include "app/station/headless.h"
 #include "app/station/startup.h"
 #include "app/ui/stationui.h"
+#include "support/ui/userdialogs.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ int main(int argc, char* argv[]) {
         return exitCode;
     }
     QApplication application(argc, argv);
-    CQtStationUi ui;
+    CQtStationUi ui(hasScreen());
     InitInstance(ui, StartupOptions{}, exitCode);
     return exitCode;
 }

@@ -2,17 +2,27 @@
 
 #include <QApplication>
 
-#include "app/ui/mainwindow.h"
+#include "app/ui/appinitdlg.h"
+#include "app/ui/nyvexdlg.h"
 #include "support/ui/userdialogs.h"
+
+CQtStationUi::CQtStationUi(bool windows) : showWindows(windows) {}
 
 void CQtStationUi::showMessage(const std::string& text, const std::string& title) {
     CMessageBox::show(QApplication::activeWindow(), QString::fromStdString(text),
                       QString::fromStdString(title));
 }
 
+std::optional<int> CQtStationUi::runConfigurationDialog() {
+    if (!showWindows) {
+        return std::nullopt;
+    }
+    CAppInitDlg dialog(theApp().radioNameService(), [] { return theApp().radioName(); });
+    return dialog.exec();
+}
+
 int CQtStationUi::runMainWindow() {
-    // Without a screen nobody could close the window: the station ends at once.
-    if (!hasScreen()) {
+    if (!showWindows) {
         return QDialog::Rejected;
     }
     CNyvexDlg window;

@@ -1,11 +1,19 @@
 #include "tooldialogs.h"
 
+#include "app/ui/appinitdlg.h"
+
 namespace {
 
 // One line per tool dialog, for instance
 //   dialogs.set(ToolCommand::blockingList, [](QWidget* parent) { return CNoGoDlg(parent).exec();
 //   });
-void registerProgramDialogs(CToolDialogs& /*dialogs*/) {}
+void registerProgramDialogs(CToolDialogs& dialogs) {
+    dialogs.set(ToolCommand::configuration, [](QWidget* parent) {
+        return CAppInitDlg(
+                   theApp().radioNameService(), [] { return theApp().radioName(); }, parent)
+            .exec();
+    });
+}
 
 }  // namespace
 

@@ -63,12 +63,24 @@ std::optional<std::string> CBTScanner1::radioName() {
     if (count == nullptr || info == nullptr) {
         return std::nullopt;
     }
-    const NyvexRadioRecord* found = count() > 0 ? info() : nullptr;
-    if (found == nullptr) {
-        radioRecord.reset();
+    // The library rewrites the record it hands out on every count, the worker's inquiries
+    // among them: count and copy under the radio lock. While the radio is busy the copy made
+    // before is the answer, so the caller never waits for an inquiry.
+    std::unique_lock<platform::TimedMutex> radio;
+    if (platform::TimedMutex* shared = lockForRadio()) {
+        radio = std::unique_lock(*shared, std::try_to_lock);
+    }
+    if (lockForRadio() == nullptr || radio.owns_lock()) {
+        const NyvexRadioRecord* found = count() > 0 ? info() : nullptr;
+        if (found == nullptr) {
+            radioRecord.reset();
+        } else {
+            radioRecord = *found;
+        }
+    }
+    if (!radioRecord) {
         return std::nullopt;
     }
-    radioRecord = *found;
     const char16_t* name = radioRecord->name;
     const std::size_t units = std::find(name, name + std::size(radioRecord->name), u'\0') - name;
     return platform::toUtf8(std::u16string_view(name, units));

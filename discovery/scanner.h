@@ -44,7 +44,8 @@ class CBTScanner1 : public CDllComp, public CBlueSync {
 
     // The number of local radios; 0 when the library lacks the export.
     int countDongles();
-    // The name of the radio enumerated last; none without a radio or the exports.
+    // The name of the radio enumerated last; none without a radio or the exports. While the
+    // worker's inquiry holds the radio, the name found before.
     std::optional<std::string> radioName();
     // A copy of the radio record of the radio enumerated last (fetched when there is none yet);
     // none without a radio. radioName() and radioInfo() belong to the controlling thread.

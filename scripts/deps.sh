@@ -8,7 +8,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     ieee-data media-types openobex-apps obexftp
     libsystemd-dev udev dbus python3-dbusmock
-    procps
+    procps xvfb xauth imagemagick
     clang libclang-rt-dev llvm
     dpkg-dev file systemd passwd
 )

@@ -38,6 +38,12 @@ CResoMap& CNyvexApp::texts() {
     return support::texts();
 }
 
+std::optional<std::string> CNyvexApp::radioName() const {
+    CThreadCenter* center = threadCenter();
+    blto::CBTScanner1* scanner = center != nullptr ? center->front()->scanner() : nullptr;
+    return scanner != nullptr ? scanner->radioName() : std::nullopt;
+}
+
 CInit* CNyvexApp::config() const {
     return config::current();
 }

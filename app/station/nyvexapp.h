@@ -6,8 +6,10 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "app/station/radioname.h"
 #include "config/configstore.h"
 #include "platform/timedmutex.h"
 #include "support/resomap.h"
@@ -75,6 +77,11 @@ class CNyvexApp {
     void setUpBackOffice();
 
     CResoMap& texts();
+    // Reads the radio's description and gives the radio its local name.
+    CDInterface& radioNameService() { return radioNames; }
+    // The radio's name as the radio library reports it now; none without a radio (or before
+    // start-up bound the library).
+    std::optional<std::string> radioName() const;
     CInit* config() const;
     backo::CBackOffice* backOffice() const { return backOfficePart.get(); }
     CThreadCenter* threadCenter() const { return threadCenterPart.get(); }
@@ -90,6 +97,7 @@ class CNyvexApp {
     void setManufacturers(std::unique_ptr<CManufacturer> part);
     void setCampaigns(std::unique_ptr<campag::CCampaignMgr> part);
     void setUserNotice(CUserNotice* notice) { userNotice = notice; }
+    CUserNotice* currentUserNotice() const { return userNotice; }
     // The log lock itself, so tests can hold it.
     platform::TimedMutex& logLockForTest();
 
@@ -97,6 +105,7 @@ class CNyvexApp {
     // Deletes the parts still there in shutdown's order (only a failed start-up leaves any).
     void deleteParts();
 
+    CDInterface radioNames;
     std::unique_ptr<backo::CBackOffice> backOfficePart;
     std::unique_ptr<CThreadCenter> threadCenterPart;
     std::unique_ptr<CManufacturer> manufacturerPart;

@@ -92,10 +92,16 @@ bool senderReady(CThreadCenter& center) {
 bool buildAndRun(CNyvexApp& app, CStationUi& ui) {
     app.texts().load();
     app.setConfig(std::make_unique<CInit>());
-    if (!app.config()->isComplete()) {
-        logStartup("configuration incomplete");
-        ui.startupFailed("configuration incomplete");
-        return false;
+    while (!app.config()->isComplete()) {
+        const std::optional<int> result = ui.runConfigurationDialog();
+        if (!result) {
+            logStartup("configuration incomplete");
+            ui.startupFailed("configuration incomplete");
+            return false;
+        }
+        if (*result != CNyvexApp::dialogOk) {
+            return true;  // the operator ended the station before it started
+        }
     }
     removeInterruptedSaves(*app.config());
     app.setCampaigns(std::make_unique<campag::CCampaignMgr>());

@@ -3,6 +3,7 @@
 // operator's window until it is closed, then takes everything down again.
 
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "app/station/nyvexapp.h"
@@ -12,6 +13,9 @@ class CStationUi : public CUserNotice {
   public:
     // Runs the main window once; 1 (OK) asks for a fresh main window, anything else ends.
     virtual int runMainWindow() = 0;
+    // Runs the configuration dialog while the configuration is incomplete; its result (1 for
+    // OK), or none where no dialog can be shown (headless, no screen).
+    virtual std::optional<int> runConfigurationDialog() { return std::nullopt; }
     // Start-up ended early with this report (already in the error log).
     virtual void startupFailed(const std::string& /*report*/) {}
     // A problem that keeps the station from working as set up (already in the error log): no

@@ -16,7 +16,7 @@ void CStationTick::tick() {
         remembered = office->rememberedCount();
     }
     // Without device-change notices, radios that come and go are found by asking each tick.
-    if (center != nullptr) {
+    if (center != nullptr && radioCheck == RadioCheck::everyTick) {
         const bool radioThere = center->checkRadio() > 0;
         radio.set(radioThere);
         // With a radio and the push library, the thread center runs the job machine exactly

@@ -13,7 +13,15 @@ class CStationTick {
     static constexpr std::chrono::milliseconds interval{2200};
     static constexpr int ticksPerApply = 78;
 
+    // Whether each tick also counts the radios: the headless station has no other way to
+    // notice radios that come and go; the window has notices of its own.
+    enum class RadioCheck { everyTick, never };
+
+    explicit CStationTick(RadioCheck radioCheck = RadioCheck::everyTick) : radioCheck(radioCheck) {}
+
     void tick();
+    // The number of remembered devices as the last tick's maintenance call counted it.
+    int rememberedDevices() const { return remembered; }
     // One line for an operator's console: the worker status and the counters.
     std::string statusLine() const;
     // Lines for an operator's console about what changed at the last tick: the radio gone or
@@ -33,6 +41,7 @@ class CStationTick {
         bool changed() const { return now.has_value() && now != before; }
     };
 
+    RadioCheck radioCheck;
     int ticksSinceApply = 0;
     int remembered = 0;  // as the last tick's maintenance call counted it
     Observed radio;

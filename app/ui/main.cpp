@@ -1,12 +1,15 @@
 // The Nyvex program: the Qt front end around the station's start-up. `--headless` runs the
-// station without a window (boxes without a screen, tests).
+// station without a window (boxes without a screen, tests); so does a start where no display
+// and no Qt platform is named, which Qt could not open a window on.
 
 #include <QApplication>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/station/headless.h"
 #include "app/station/startup.h"
 #include "app/ui/stationui.h"
+#include "support/ui/userdialogs.h"
 
 namespace {
 
@@ -19,18 +22,27 @@ bool wantsHeadless(int argc, char* argv[]) {
     return false;
 }
 
+bool isSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0';
+}
+
+bool hasDisplay() {
+    return isSet("DISPLAY") || isSet("WAYLAND_DISPLAY") || isSet("QT_QPA_PLATFORM");
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     int exitCode = 0;
-    if (wantsHeadless(argc, argv)) {
+    if (wantsHeadless(argc, argv) || !hasDisplay()) {
         CHeadlessUi::blockStopSignals();
         CHeadlessUi ui;
         InitInstance(ui, StartupOptions{}, exitCode);
         return exitCode;
     }
     QApplication application(argc, argv);
-    CQtStationUi ui;
+    CQtStationUi ui(hasScreen());
     InitInstance(ui, StartupOptions{}, exitCode);
     return exitCode;
 }

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QMetaObject>
 
-#include "app/ui/mainwindow.h"
+#include "app/station/nyvexapp.h"
+#include "app/ui/appinitdlg.h"
+#include "app/ui/nyvexdlg.h"
 #include "platform/beep.h"
 #include "support/errlog.h"
 
@@ -27,21 +29,21 @@ void queueWarning(const std::string& text, bool withBeep) {
 
 }  // namespace
 
-CQtStationUi::CQtStationUi(bool withBoxes) : boxes(withBoxes) {
+CQtStationUi::CQtStationUi(bool withWindows) : windows(withWindows) {
     // The error log has already beeped and written the text to stderr: the box is what is left.
-    if (boxes) {
+    if (windows) {
         support::setAlertHandler([](const std::string& text) { queueWarning(text, false); });
     }
 }
 
 CQtStationUi::~CQtStationUi() {
-    if (boxes) {
+    if (windows) {
         support::setAlertHandler(nullptr);
     }
 }
 
 void CQtStationUi::showMessage(const std::string& text, const std::string& title) {
-    if (!boxes) {
+    if (!windows) {
         showOnConsole(text, title);
         return;
     }
@@ -50,16 +52,24 @@ void CQtStationUi::showMessage(const std::string& text, const std::string& title
 }
 
 void CQtStationUi::reportProblem(const std::string& text) {
-    if (!boxes) {
+    if (!windows) {
         showOnConsole(text, problemTitle);
         return;
     }
     queueWarning(text, true);
 }
 
+std::optional<int> CQtStationUi::runConfigurationDialog() {
+    if (!windows) {
+        return std::nullopt;
+    }
+    CAppInitDlg dialog(theApp().radioNameService(), [] { return theApp().radioName(); });
+    return dialog.exec();
+}
+
 int CQtStationUi::runMainWindow() {
     // Without a screen nobody could close the window: the station ends at once.
-    if (!boxes) {
+    if (!windows) {
         return QDialog::Rejected;
     }
     CNyvexDlg window;

@@ -1,6 +1,7 @@
 #include "tooldialogs.h"
 
 #include "app/station/threadcenter.h"
+#include "app/ui/appinitdlg.h"
 #include "backoffice/ui/nogodlg.h"
 #include "campaigns/ui/campaigndlg.h"
 #include "sending/ui/rangetestdlg.h"
@@ -35,6 +36,11 @@ void registerProgramDialogs(CToolDialogs& dialogs) {
     });
     dialogs.set(ToolCommand::blockingList, [](QWidget* parent) {
         return CNoGoDlg(*theApp().threadCenter()->front(), *theApp().backOffice(), parent).exec();
+    });
+    dialogs.set(ToolCommand::configuration, [](QWidget* parent) {
+        return CAppInitDlg(
+                   theApp().radioNameService(), [] { return theApp().radioName(); }, parent)
+            .exec();
     });
 }
 

@@ -23,7 +23,7 @@ namespace testing_support {
 class SimulatedStation {
   public:
     static constexpr const char* radioSection =
-        "[radio]\naddress=00:1A:7D:DA:71:13\nname=Test radio\ntimescale=0\n";
+        "[radio]\naddress=00:1A:7D:DA:71:13\nname=TestRadio\ntimescale=0\n";
     static constexpr const char* alwaysCampaign =
         "[campaign1]\ncampaname=Welcome\nsendfilename=welcome\nmediafile=welcome.gif\n"
         "prio=1000\nscheduletyp=0\nnumperiods=0\n";
@@ -57,7 +57,7 @@ class SimulatedStation {
     void plugRadio(bool in) const {
         if (in) {
             platform::profile::write(world, "radio", "address", "00:1A:7D:DA:71:13");
-            platform::profile::write(world, "radio", "name", "Test radio");
+            platform::profile::write(world, "radio", "name", "TestRadio");
             platform::profile::write(world, "radio", "timescale", "0");
         } else {
             platform::profile::deleteSection(world, "radio");

@@ -25,6 +25,25 @@ endif()
 
 set(NYVEX_TEST_OUTPUT_DIR ${CMAKE_BINARY_DIR}/tests)
 
+# nyvex_register_test(NAME ON_X_SERVER LABELS ENV PROPERTIES): the test run of a built test
+# executable: on the offscreen Qt platform, or on a virtual X server of its own (xvfb-run, first
+# free display) when ON_X_SERVER is true.
+function(nyvex_register_test name on_x_server labels env properties)
+  set(platform offscreen)
+  if(on_x_server)
+    find_program(XVFB_RUN xvfb-run REQUIRED)
+    add_test(NAME ${name} COMMAND ${XVFB_RUN} -a -s "-screen 0 1280x1024x24" $<TARGET_FILE:${name}>)
+    set(platform xcb)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS "${labels}"
+                                          ENVIRONMENT "QT_QPA_PLATFORM=${platform};${env}")
+  if(properties)
+    set_tests_properties(${name} PROPERTIES ${properties})
+  endif()
+endfunction()
+
 # add_nyvex_test(NAME SOURCES... [LIBS ...] [LABELS ...] [ENV VAR=value ...] [PROPERTIES ...])
 # One GoogleTest executable per component; LABELS "threaded" puts it into the ThreadSanitizer run.
 function(add_nyvex_test name)
@@ -34,19 +53,7 @@ function(add_nyvex_test name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${NYVEX_TEST_OUTPUT_DIR})
   target_compile_definitions(${name} PRIVATE NYVEX_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
                                              NYVEX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-  set(platform offscreen)
-  if(T_ON_X_SERVER)
-    find_program(XVFB_RUN xvfb-run REQUIRED)
-    add_test(NAME ${name} COMMAND ${XVFB_RUN} -a -s "-screen 0 1280x1024x24" $<TARGET_FILE:${name}>)
-    set(platform xcb)
-  else()
-    add_test(NAME ${name} COMMAND ${name})
-  endif()
-  set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS "${T_LABELS}"
-                                          ENVIRONMENT "QT_QPA_PLATFORM=${platform};${T_ENV}")
-  if(T_PROPERTIES)
-    set_tests_properties(${name} PROPERTIES ${T_PROPERTIES})
-  endif()
+  nyvex_register_test(${name} "${T_ON_X_SERVER}" "${T_LABELS}" "${T_ENV}" "${T_PROPERTIES}")
 endfunction()
 
 # nyvex_library_exports(TARGET MAP): the one export style of the station's shared libraries. Only
@@ -72,17 +79,5 @@ function(add_nyvex_qt_test name)
   set_target_properties(${name} PROPERTIES AUTOMOC ON RUNTIME_OUTPUT_DIRECTORY ${NYVEX_TEST_OUTPUT_DIR})
   target_compile_definitions(${name} PRIVATE NYVEX_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
                                              NYVEX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-  set(platform offscreen)
-  if(T_ON_X_SERVER)
-    find_program(XVFB_RUN xvfb-run REQUIRED)
-    add_test(NAME ${name} COMMAND ${XVFB_RUN} -a -s "-screen 0 1280x1024x24" $<TARGET_FILE:${name}>)
-    set(platform xcb)
-  else()
-    add_test(NAME ${name} COMMAND ${name})
-  endif()
-  set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS "${T_LABELS}"
-                                          ENVIRONMENT "QT_QPA_PLATFORM=${platform};${T_ENV}")
-  if(T_PROPERTIES)
-    set_tests_properties(${name} PROPERTIES ${T_PROPERTIES})
-  endif()
+  nyvex_register_test(${name} "${T_ON_X_SERVER}" "${T_LABELS}" "${T_ENV}" "${T_PROPERTIES}")
 endfunction()

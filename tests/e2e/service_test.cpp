@@ -138,7 +138,7 @@ TEST(StationAsService, ARadioMissingAtBootIsReportedAndAwaited) {
 
     replaceWorld(world, withoutRadio);
     EXPECT_TRUE(anyHas(manager.receiveUntil("radio is gone", seconds(30)), "radio is gone"));
-    EXPECT_EQ(countOf(nyvex->errors(), "Nyvex: no radio"), 1u) << nyvex->errors();
+    EXPECT_EQ(countOf(nyvex->errors(), "Nyvex: no radio;"), 1u) << nyvex->errors();
     EXPECT_EQ(countOf(nyvex->errors(), "Nyvex: a radio is there"), 1u);
     EXPECT_EQ(nyvex->stop(SIGTERM, seconds(20)), 0) << nyvex->errors();
     EXPECT_EQ(phonesim->stop(SIGTERM, seconds(10)), 0);

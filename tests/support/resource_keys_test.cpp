@@ -35,10 +35,10 @@ void collectKeys(const std::string& source, const std::string& marker, bool afte
 }
 
 // The program's own folders: every top-level folder but the libraries, the tools, the tests, the
-// benchmarks, data and build scripts, and build output.
+// benchmarks, the fuzz targets, data, build and packaging scripts, and build output.
 std::vector<std::filesystem::path> programFolders(const std::filesystem::path& root) {
-    const std::set<std::string> notProgram = {"libs", "tools", "tests",   "bench",
-                                              "data", "cmake", "scripts", "station"};
+    const std::set<std::string> notProgram = {"libs",  "tools",   "tests",   "bench", "data",
+                                              "cmake", "scripts", "station", "fuzz",  "packaging"};
     std::vector<std::filesystem::path> folders;
     for (const auto& entry : std::filesystem::directory_iterator(root)) {
         const std::string name = entry.path().filename().string();

@@ -73,13 +73,14 @@ TEST(ToolCommand, TheWorkersResumeAlsoWhenTheDialogFails) {
     EXPECT_TRUE(statusBecomes(*station.center, "SBJ_O"));
 }
 
+// A station of its own for each command: the workers the previous command resumed would
+// otherwise send the job before the next command pauses them.
 TEST(ToolCommand, OnlyTheCampaignsCommandEmptiesTheJobListFirst) {
-    SimulatedStation station;
-    auto* campaign = station.campaigns->getFirst();
-    ASSERT_NE(campaign, nullptr);
-    btsend::CJobListSyncMgr& jobs = station.center->sender()->jobList();
     for (ToolCommand command : radioCommands) {
-        jobs.deleteAll();
+        SimulatedStation station;
+        auto* campaign = station.campaigns->getFirst();
+        ASSERT_NE(campaign, nullptr);
+        btsend::CJobListSyncMgr& jobs = station.center->sender()->jobList();
         jobs.addUnique(std::make_unique<btsend::CSendJob>(
             *testing_support::makeSighting(0x001122AABB01), *campaign, false));
         int jobsSeen = -1;

@@ -80,13 +80,13 @@ void CCampaignDlg::setTexts() {
 }
 
 void CCampaignDlg::showEvent(QShowEvent* event) {
-    // The columns share the list's width as it is shown, the icon column 17 pixels.
+    // The columns share the list's inner width as it is shown, the icon column 17 pixels; the
+    // last column takes what is left, so the list never needs a horizontal scroll bar.
     if (!columnsSized) {
-        const int width = ui->campaignList->width();
+        const int width = ui->campaignList->viewport()->width();
         ui->campaignList->setColumnWidth(0, iconColumnWidth);
         ui->campaignList->setColumnWidth(1, (width - 14) / 3);
         ui->campaignList->setColumnWidth(2, (width - 16) / 3);
-        ui->campaignList->setColumnWidth(3, (width - 14) / 3);
         columnsSized = true;
     }
     CResoFilter::showEvent(event);

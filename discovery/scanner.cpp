@@ -66,11 +66,12 @@ std::optional<std::string> CBTScanner1::radioName() {
     // The library rewrites the record it hands out on every count, the worker's inquiries
     // among them: count and copy under the radio lock. While the radio is busy the copy made
     // before is the answer, so the caller never waits for an inquiry.
+    platform::TimedMutex* shared = lockForRadio();
     std::unique_lock<platform::TimedMutex> radio;
-    if (platform::TimedMutex* shared = lockForRadio()) {
+    if (shared != nullptr) {
         radio = std::unique_lock(*shared, std::try_to_lock);
     }
-    if (lockForRadio() == nullptr || radio.owns_lock()) {
+    if (shared == nullptr || radio.owns_lock()) {
         const NyvexRadioRecord* found = count() > 0 ? info() : nullptr;
         if (found == nullptr) {
             radioRecord.reset();

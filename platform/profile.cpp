@@ -311,46 +311,6 @@ bool deleteSection(const std::string& file, const std::string& section) {
     });
 }
 
-bool replaceKeys(const std::string& file, const std::string& section,
-                 const std::vector<std::string>& removals, const KeyValues& settings) {
-    const std::size_t count = removals.size() + settings.size();
-    const std::string first =
-        removals.empty() ? (settings.empty() ? "" : settings[0].first) : removals[0];
-    return changeFile(file, changeOf(section, count, first), [&](CSimpleIniA& ini) {
-        Edit change = Edit::none;
-        for (const auto& key : removals) {
-            if (ini.Delete(section.c_str(), key.c_str())) {
-                change = Edit::made;
-            }
-        }
-        for (const auto& [key, value] : settings) {
-            if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0) {
-                return Edit::failed;
-            }
-            change = Edit::made;
-        }
-        return change;
-    });
-}
-
-std::vector<std::string> sections(const std::string& file) {
-    return withFile(file, [&](IniFile& f, const std::string& path, std::string& problem) {
-        refreshForReading(f, path, problem);
-        CSimpleIniA::TNamesDepend all;
-        f.ini.GetAllSections(all);
-        return names(all);
-    });
-}
-
-std::vector<std::string> keys(const std::string& file, const std::string& section) {
-    return withFile(file, [&](IniFile& f, const std::string& path, std::string& problem) {
-        refreshForReading(f, path, problem);
-        CSimpleIniA::TNamesDepend all;
-        f.ini.GetAllKeys(section.c_str(), all);
-        return names(all);
-    });
-}
-
 namespace {
 
 // One change of a batch on the parsed file.
@@ -375,10 +335,10 @@ Edit applyChange(CSimpleIniA& ini, const Change& change) {
     return Edit::none;
 }
 
-}  // namespace
-
-bool applyBatch(const std::string& file, const std::vector<Change>& changes) {
-    const std::string what = std::to_string(changes.size()) + " changes";
+// Makes `changes` in their order on the file as it stands and writes it once; `what` names them
+// in a report.
+bool applyChanges(const std::string& file, const std::string& what,
+                  const std::vector<Change>& changes) {
     return changeFile(file, what, [&](CSimpleIniA& ini) {
         Edit batch = Edit::none;
         for (const Change& change : changes) {
@@ -393,6 +353,44 @@ bool applyBatch(const std::string& file, const std::vector<Change>& changes) {
             }
         }
         return batch;
+    });
+}
+
+}  // namespace
+
+bool replaceKeys(const std::string& file, const std::string& section,
+                 const std::vector<std::string>& removals, const KeyValues& settings) {
+    std::vector<Change> changes;
+    for (const auto& key : removals) {
+        changes.push_back({Change::Kind::deleteKey, section, key, ""});
+    }
+    for (const auto& [key, value] : settings) {
+        changes.push_back({Change::Kind::write, section, key, value});
+    }
+    const std::string first =
+        removals.empty() ? (settings.empty() ? "" : settings[0].first) : removals[0];
+    return applyChanges(file, changeOf(section, changes.size(), first), changes);
+}
+
+bool applyBatch(const std::string& file, const std::vector<Change>& changes) {
+    return applyChanges(file, std::to_string(changes.size()) + " changes", changes);
+}
+
+std::vector<std::string> sections(const std::string& file) {
+    return withFile(file, [&](IniFile& f, const std::string& path, std::string& problem) {
+        refreshForReading(f, path, problem);
+        CSimpleIniA::TNamesDepend all;
+        f.ini.GetAllSections(all);
+        return names(all);
+    });
+}
+
+std::vector<std::string> keys(const std::string& file, const std::string& section) {
+    return withFile(file, [&](IniFile& f, const std::string& path, std::string& problem) {
+        refreshForReading(f, path, problem);
+        CSimpleIniA::TNamesDepend all;
+        f.ini.GetAllKeys(section.c_str(), all);
+        return names(all);
     });
 }
 

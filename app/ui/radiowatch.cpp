@@ -29,14 +29,12 @@ void CRadioWatch::noticeArrived() {
 void CRadioWatch::watchWorld(const QString& file) {
     worldFile = QFileInfo(file).absoluteFilePath();
     files = std::make_unique<QFileSystemWatcher>();
-    connect(files.get(), &QFileSystemWatcher::fileChanged, this, [this] {
+    const auto worldChanged = [this] {
         rewatchWorldFile();
         noticeArrived();
-    });
-    connect(files.get(), &QFileSystemWatcher::directoryChanged, this, [this] {
-        rewatchWorldFile();
-        noticeArrived();
-    });
+    };
+    connect(files.get(), &QFileSystemWatcher::fileChanged, this, worldChanged);
+    connect(files.get(), &QFileSystemWatcher::directoryChanged, this, worldChanged);
     watching = files->addPath(QFileInfo(worldFile).absolutePath());
     rewatchWorldFile();
 }

@@ -1,0 +1,89 @@
+#pragma once
+// The outcome journal's file: an SQLite database in WAL mode (crash-safe; readers, such as the
+// statistics window or a report, never wait for the station that writes). The schema carries
+// its version; a journal written by a newer version is refused and never touched. Every query
+// reads the hourly totals the database keeps beside the rows, so a year of a busy station
+// answers at once.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "journal/journalentry.h"
+
+struct sqlite3;
+
+namespace journal {
+
+// The journal's file in the station folder.
+constexpr const char* journalFileName = "journal.sqlite";
+
+// The first and last second of a query, both included (seconds since 1970, UTC).
+struct TimeRange {
+    std::int64_t from = 0;
+    std::int64_t until = 0;
+};
+
+// Pushes of one outcome in the hour that starts at `hour` (seconds since 1970, UTC).
+struct HourCount {
+    std::int64_t hour = 0;
+    Outcome outcome = Outcome::delivered;
+    std::int64_t pushes = 0;
+
+    bool operator==(const HourCount&) const = default;
+};
+
+// Push attempts and deliveries of one campaign or manufacturer.
+struct Rate {
+    std::string name;
+    std::int64_t pushes = 0;
+    std::int64_t delivered = 0;
+    std::uint64_t bytes = 0;
+
+    bool operator==(const Rate&) const = default;
+};
+
+enum class Grouping { campaign, manufacturer };
+
+class CJournalStore {
+  public:
+    enum class Access { readWrite, readOnly };
+
+    CJournalStore();
+    ~CJournalStore();
+    CJournalStore(const CJournalStore&) = delete;
+    CJournalStore& operator=(const CJournalStore&) = delete;
+
+    // Opens (readWrite: creates) the journal at `path`. False with problem() set when the file
+    // cannot be opened or created, is not a journal, is damaged, or was written by a newer
+    // version (then it is left exactly as it was).
+    bool open(const std::string& path, Access access);
+    bool isOpen() const;
+    // What went wrong last, in words for the operator; empty when nothing did.
+    const std::string& problem() const;
+
+    // Adds the entries in one transaction; false (problem() set, nothing added) on failure.
+    bool append(std::span<const Entry> entries);
+    // Removes at most `limit` of the oldest entries older than `before`; the number removed, or
+    // -1 on failure.
+    int removeOlderThan(std::int64_t before, int limit);
+
+    // Per hour and outcome, hours without pushes left out, ordered by hour and outcome.
+    std::vector<HourCount> hourly(TimeRange range) const;
+    // Per campaign or manufacturer, ordered by name.
+    std::vector<Rate> rates(TimeRange range, Grouping grouping) const;
+    // Every entry in the range, oldest first; `visit` returns false to stop.
+    bool forEachEntry(TimeRange range, const std::function<bool(const Entry&)>& visit) const;
+    std::int64_t entryCount() const;
+
+  private:
+    struct Statements;
+    sqlite3* db = nullptr;
+    std::unique_ptr<Statements> statements;
+    mutable std::string lastProblem;
+};
+
+}  // namespace journal

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "app/station/journalfeed.h"
 #include "app/station/threadcenter.h"
 #include "backoffice/backoffice.h"
 #include "campaigns/campaignmgr.h"
@@ -20,6 +21,7 @@ void CNyvexApp::deleteParts() {
     manufacturerPart.reset();
     backOfficePart.reset();
     threadCenterPart.reset();
+    journalPart.reset();
 }
 
 bool CNyvexApp::logError(const std::string& text, const std::string& classTag) {
@@ -41,7 +43,11 @@ CResoMap& CNyvexApp::texts() {
 std::optional<std::string> CNyvexApp::radioName() const {
     CThreadCenter* center = threadCenter();
     blto::CBTScanner1* scanner = center != nullptr ? center->front()->scanner() : nullptr;
-    return scanner != nullptr ? scanner->radioName() : std::nullopt;
+    std::optional<std::string> name = scanner != nullptr ? scanner->radioName() : std::nullopt;
+    if (name && journalPart) {
+        journalPart->setRadio(*name);
+    }
+    return name;
 }
 
 CInit* CNyvexApp::config() const {
@@ -66,6 +72,10 @@ void CNyvexApp::setManufacturers(std::unique_ptr<CManufacturer> part) {
 
 void CNyvexApp::setCampaigns(std::unique_ptr<campag::CCampaignMgr> part) {
     campaignPart = std::move(part);
+}
+
+void CNyvexApp::setJournal(std::unique_ptr<CJournalFeed> part) {
+    journalPart = std::move(part);
 }
 
 platform::TimedMutex& CNyvexApp::logLockForTest() {

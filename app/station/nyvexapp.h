@@ -22,6 +22,7 @@ class CCampaignMgr;
 }
 class CThreadCenter;
 class CManufacturer;
+class CJournalFeed;
 
 // How the station shows a message to the operator: a message box in the GUI, stderr headless.
 class CUserNotice {
@@ -80,13 +81,15 @@ class CNyvexApp {
     // Reads the radio's description and gives the radio its local name.
     CDInterface& radioNameService() { return radioNames; }
     // The radio's name as the radio library reports it now; none without a radio (or before
-    // start-up bound the library).
+    // start-up bound the library). A name found is also the radio later journal entries name.
     std::optional<std::string> radioName() const;
     CInit* config() const;
     backo::CBackOffice* backOffice() const { return backOfficePart.get(); }
     CThreadCenter* threadCenter() const { return threadCenterPart.get(); }
     CManufacturer* manufacturers() const { return manufacturerPart.get(); }
     campag::CCampaignMgr* campaigns() const { return campaignPart.get(); }
+    // The outcome journal's feed; none before start-up made it and after shutdown.
+    CJournalFeed* journal() const { return journalPart.get(); }
 
     // Start-up and shutdown hand the parts in and take them out again (nullptr deletes the
     // part), in their fixed order. Tests hand parts in through testing_support::RegisteredPart,
@@ -96,6 +99,7 @@ class CNyvexApp {
     void setThreadCenter(std::unique_ptr<CThreadCenter> part);
     void setManufacturers(std::unique_ptr<CManufacturer> part);
     void setCampaigns(std::unique_ptr<campag::CCampaignMgr> part);
+    void setJournal(std::unique_ptr<CJournalFeed> part);
     void setUserNotice(CUserNotice* notice) { userNotice = notice; }
     CUserNotice* currentUserNotice() const { return userNotice; }
     // The log lock itself, so tests can hold it.
@@ -110,6 +114,7 @@ class CNyvexApp {
     std::unique_ptr<CThreadCenter> threadCenterPart;
     std::unique_ptr<CManufacturer> manufacturerPart;
     std::unique_ptr<campag::CCampaignMgr> campaignPart;
+    std::unique_ptr<CJournalFeed> journalPart;
     CUserNotice* userNotice = nullptr;
 };
 

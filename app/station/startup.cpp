@@ -5,11 +5,14 @@
 #include <new>
 #include <system_error>
 
+#include "app/station/journalfeed.h"
 #include "app/station/threadcenter.h"
 #include "backoffice/backoffice.h"
 #include "campaigns/campaignexception.h"
 #include "campaigns/campaignmgr.h"
 #include "config/configexceptions.h"
+#include "journal/journalsettings.h"
+#include "journal/journalstore.h"
 #include "memory/manufacturer.h"
 #include "platform/files.h"
 #include "platform/instance.h"
@@ -80,6 +83,15 @@ void startWorkers(CThreadCenter& center, CStationUi& ui) {
     center.startAll();
 }
 
+// The outcome journal beside the settings, keeping the days "journaldays" asks for. It is made
+// before the workers start and goes only after every push has ended.
+void openJournal(CNyvexApp& app) {
+    const CInit& config = *app.config();
+    const int days = journal::readJournalDays(config, logStartup);
+    app.setJournal(std::make_unique<CJournalFeed>(
+        (std::filesystem::path(config.folder()) / journal::journalFileName).string(), days));
+}
+
 bool senderReady(CThreadCenter& center) {
     try {
         return center.sender()->isReady();
@@ -111,6 +123,7 @@ bool buildAndRun(CNyvexApp& app, CStationUi& ui) {
     app.setUpBackOffice();
     app.backOffice()->rememberedCount();
 
+    openJournal(app);
     app.setThreadCenter(std::make_unique<CThreadCenter>());
     CThreadCenter& center = *app.threadCenter();
     center.front()->createScanner();
@@ -122,6 +135,7 @@ bool buildAndRun(CNyvexApp& app, CStationUi& ui) {
     app.manufacturers()->open(path + app.config()->getString("manufac", true));
 
     startWorkers(center, ui);
+    app.radioName();
     while (ui.runMainWindow() == 1) {
     }
     return true;
@@ -137,6 +151,7 @@ void shutDown(CNyvexApp& app, std::unique_ptr<platform::SingleInstanceLock>& ins
     if (backo::CBackOffice* office = app.backOffice()) {
         office->save();
     }
+    app.setJournal(nullptr);
     app.setConfig(nullptr);
     app.setCampaigns(nullptr);
     app.setManufacturers(nullptr);
@@ -242,6 +257,7 @@ bool InitInstance(CStationUi& ui, const StartupOptions& options, int& exitCode) 
         if (backo::CBackOffice* office = app.backOffice()) {
             office->save();
         }
+        app.setJournal(nullptr);
         return false;
     }
     shutDown(app, instanceLock);

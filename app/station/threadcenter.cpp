@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "app/station/journalfeed.h"
 #include "app/station/nyvexapp.h"
 #include "backoffice/backoffice.h"
 #include "campaigns/campaignmgr.h"
@@ -30,6 +31,11 @@ CThreadCenter::CThreadCenter(const std::string& radioLibrary, const std::string&
     senderPart->setServedRecorder([](const blto::CBtAdWCounter& device) {
         if (backo::CBackOffice* office = theApp().backOffice()) {
             office->markServed(device);
+        }
+    });
+    senderPart->setOutcomeRecorder([](const btsend::PushOutcome& outcome) {
+        if (CJournalFeed* journal = theApp().journal()) {
+            journal->record(outcome);
         }
     });
 }

@@ -1,14 +1,21 @@
 // The Nyvex program: the Qt front end around the station's start-up. `--headless` runs the
 // station without a window (boxes without a screen, tests); so does a start where no display
-// and no Qt platform is named, which Qt could not open a window on.
+// and no Qt platform is named, which Qt could not open a window on. `--report` prints what the
+// outcome journal holds and ends.
 
 #include <QApplication>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "app/station/headless.h"
 #include "app/station/startup.h"
 #include "app/ui/stationui.h"
+#include "journal/report.h"
+#include "platform/files.h"
 #include "support/ui/userdialogs.h"
 
 namespace {
@@ -31,9 +38,23 @@ bool hasDisplay() {
     return isSet("DISPLAY") || isSet("WAYLAND_DISPLAY") || isSet("QT_QPA_PLATFORM");
 }
 
+// `--report`: the journal's summary or CSV, without starting a station (one may run meanwhile).
+int runReport(const std::vector<std::string>& arguments) {
+    const std::optional<std::string> folder = platform::currentDirectory();
+    if (!folder) {
+        std::cerr << "Nyvex: the current folder cannot be read." << std::endl;
+        return 1;
+    }
+    return journal::runReport(arguments, *folder, std::cout, std::cerr);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (journal::isReportCommand(arguments)) {
+        return runReport(arguments);
+    }
     int exitCode = 0;
     if (wantsHeadless(argc, argv) || !hasDisplay()) {
         CHeadlessUi::blockStopSignals();

@@ -7,6 +7,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "app/station/journalfeed.h"
 #include "app/station/nyvexapp.h"
 #include "app/station/threadcenter.h"
 #include "backoffice/backoffice.h"
@@ -41,6 +42,8 @@ class RegisteredPart {
             app.setBackOffice(std::move(owned));
         } else if constexpr (std::is_same_v<Part, CManufacturer>) {
             app.setManufacturers(std::move(owned));
+        } else if constexpr (std::is_same_v<Part, CJournalFeed>) {
+            app.setJournal(std::move(owned));
         } else {
             static_assert(std::is_same_v<Part, CThreadCenter>, "not a part of the application");
             app.setThreadCenter(std::move(owned));

@@ -352,19 +352,30 @@ TEST_F(ReportingPushTest, EveryAttemptReachesTheRecorderWithItsKindNamesAndRepor
     EXPECT_EQ(fakeobexa::pushes().size(), 2u);
 }
 
-TEST_F(ReportingPushTest, APushShowsInFlightWithItsBytesWhileItRuns) {
+// Two pushes side by side: each shows from its start to its end, the first ending first.
+TEST_F(ReportingPushTest, PushesShowInFlightWithTheirBytesWhileTheyRun) {
     fakeobexa::hold(0xD1);
+    fakeobexa::hold(0xD2);
     ASSERT_EQ(sender->queueSighting(testing_support::makeNamedSighting(0xD1, u"Jörg", u"")), 1);
     sender->startPush();
     ASSERT_TRUE(fakeobexa::waitUntilPushing(0xD1, patience));
-    ASSERT_TRUE(waitUntil([&] { return sender->pushesInFlight().snapshot().size() == 1; }));
-    const auto running = sender->pushesInFlight().snapshot().front();
-    EXPECT_EQ(running.phoneName, "J\xC3\xB6rg");
-    EXPECT_EQ(running.campaignName, "Promo");
-    EXPECT_EQ(running.bytesAccepted, 500u) << "half of it, as the library reported";
-    EXPECT_EQ(running.fileBytes, 1000u);
+    ASSERT_EQ(sender->queueSighting(testing_support::makeNamedSighting(0xD2, u"Bo", u"")), 1);
+    ASSERT_TRUE(fakeobexa::waitUntilPushing(0xD2, patience));
+    const auto running = sender->pushesInFlight().snapshot();
+    ASSERT_EQ(running.size(), 2u);
+    EXPECT_EQ(running[0].phoneName, "J\xC3\xB6rg");
+    EXPECT_EQ(running[0].campaignName, "Promo");
+    EXPECT_EQ(running[0].bytesAccepted, 500u) << "half of it, as the library reported";
+    EXPECT_EQ(running[0].fileBytes, 1000u);
+    EXPECT_EQ(running[1].phoneName, "Bo");
+
     fakeobexa::release(0xD1);
     ASSERT_TRUE(countersReach(1, 0));
+    const auto left = sender->pushesInFlight().snapshot();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].phoneName, "Bo");
+    fakeobexa::release(0xD2);
+    ASSERT_TRUE(countersReach(2, 0));
     EXPECT_TRUE(sender->pushesInFlight().snapshot().empty());
 }
 

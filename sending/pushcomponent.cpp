@@ -160,10 +160,13 @@ void COppComponent::recordOutcome(const PushOutcome& outcome) noexcept {
         if (outcomes) {
             outcomes(outcome);
         }
-        return;
     } catch (...) {
-        // reported below, outside the handler
+        reportRecorderFailure();
     }
+}
+
+// Once: a recorder that fails, fails for every push.
+void COppComponent::reportRecorderFailure() noexcept {
     if (recorderFailureLogged.exchange(true)) {
         return;
     }

@@ -81,6 +81,7 @@ class COppComponent : public CDllComp, public blto::CBlueSync {
 
     // Reads "obexpacket" and "answerwait" and hands them to the library (pushsettings.h).
     void handOverPushSettings();
+    void reportRecorderFailure() noexcept;
     void dispatch();
     void turn(RadioHold& radio);
     void startWorker(std::unique_ptr<CSendJob> job, RadioHold& radio);

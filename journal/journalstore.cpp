@@ -1,8 +1,8 @@
 #include "journal/journalstore.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -217,6 +217,24 @@ const std::string& CJournalStore::problem() const {
 
 namespace {
 
+std::string cannotOpen(const std::string& path, int error) {
+    if (!fileExists(folderOf(path))) {
+        return "cannot open the journal " + path + ": its folder does not exist";
+    }
+    const bool exists = fileExists(path);
+    const std::string what =
+        (exists ? "cannot open the journal " : "cannot create the journal ") + path;
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            return what + (exists ? ": no permission" : ": no permission to write in its folder");
+        case EROFS:
+            return what + ": the disk is read-only";
+        default:
+            return what;
+    }
+}
+
 // The operator's words for what SQLite reported about the journal at `path`.
 std::string describe(int code, const std::string& path, sqlite3* db) {
     switch (code & 0xFF) {
@@ -235,13 +253,7 @@ std::string describe(int code, const std::string& path, sqlite3* db) {
         case SQLITE_IOERR:
             return "cannot read or write the journal " + path + " (input/output error)";
         case SQLITE_CANTOPEN:
-            if (!fileExists(folderOf(path))) {
-                return "cannot open the journal " + path + ": its folder does not exist";
-            }
-            if (!fileExists(path) && ::access(folderOf(path).c_str(), W_OK) != 0) {
-                return "cannot create the journal " + path + ": its folder is read-only";
-            }
-            return "cannot open the journal " + path;
+            return cannotOpen(path, db ? sqlite3_system_errno(db) : 0);
         default:
             return "the journal " + path + " failed: " + (db ? sqlite3_errmsg(db) : "no memory");
     }

@@ -34,6 +34,12 @@ class CDllComp {
     Function* exportNamed(const char* name) {
         return reinterpret_cast<Function*>(lookUp(name));
     }
+    // The same for an export that older libraries lack: nullptr when it is missing, and the
+    // component stays loaded.
+    template <typename Function>
+    Function* optionalExport(const char* name) const {
+        return reinterpret_cast<Function*>(module.symbol(name));
+    }
 
   private:
     void* lookUp(const char* name);

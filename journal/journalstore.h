@@ -81,6 +81,12 @@ class CJournalStore {
 
   private:
     struct Statements;
+    int prepare(sqlite3* handle, const std::string& path, Access access);
+    int makeStatements(sqlite3* handle);
+    bool insert(const Entry& entry);
+    void forgetLookups();
+    bool fail(int code) const;
+
     sqlite3* db = nullptr;
     std::unique_ptr<Statements> statements;
     mutable std::string lastProblem;

@@ -10,6 +10,12 @@
 
 namespace btsend {
 
+ObexaPushReport reportFromResult(bool delivered) {
+    ObexaPushReport report{};
+    report.outcome = delivered ? obexaDelivered : obexaConnectionFailed;
+    return report;
+}
+
 COppComponent::COppComponent(CJobListSyncMgr& jobs, CArrSyncMgr& newDevices,
                              const std::string& library)
     : CDllComp(library, {"getFileStatus1"}), jobs(jobs), newDevices(newDevices) {
@@ -131,6 +137,44 @@ std::int32_t COppComponent::getFileStatus2() {
 
 std::int32_t COppComponent::getFileStatusE() {
     return status("getFileStatusE");
+}
+
+void COppComponent::setPushProgress(ObexaProgressFunction progress, void* context) {
+    using SetProgress = std::remove_pointer_t<ObexaSetProgressFunction>;
+    if (auto* set = optionalExport<SetProgress>("setPushProgress")) {
+        set(progress, context);
+    }
+}
+
+std::optional<ObexaPushReport> COppComponent::getPushReport() {
+    auto* read = optionalExport<std::remove_pointer_t<ObexaReportFunction>>("getPushReport");
+    ObexaPushReport report{};
+    if (read == nullptr || read(&report) != 0) {
+        return std::nullopt;
+    }
+    return report;
+}
+
+void COppComponent::recordOutcome(const PushOutcome& outcome) noexcept {
+    try {
+        if (outcomes) {
+            outcomes(outcome);
+        }
+    } catch (...) {
+        reportRecorderFailure();
+    }
+}
+
+// Once: a recorder that fails, fails for every push.
+void COppComponent::reportRecorderFailure() noexcept {
+    if (recorderFailureLogged.exchange(true)) {
+        return;
+    }
+    try {
+        support::logError("push outcome not recorded", support::typeTag(this));
+    } catch (...) {
+        return;  // the outcome is lost either way; the push goes on
+    }
 }
 
 }  // namespace btsend

@@ -4,16 +4,20 @@
 // thread per push. The radio lock is released on the first turn that finds no worker running,
 // so the scanner inquires only while nothing is pushed.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "binding/librarybinding.h"
 #include "discovery/sightingqueue.h"
+#include "libs/include/obexa.h"
 #include "sending/lockedjoblist.h"
 #include "sending/pushcounters.h"
+#include "sending/pushoutcome.h"
 #include "sending/pushthreadlist.h"
 #include "worker/workerbase.h"
 
@@ -21,6 +25,10 @@ namespace btsend {
 
 // Records a device as served in the device memory.
 using ServedRecorder = std::function<void(const blto::CBtAdWCounter&)>;
+
+// What a library without push reports tells about a push: whether it was delivered, nothing
+// more.
+ObexaPushReport reportFromResult(bool delivered);
 
 class COppComponent : public CDllComp, public blto::CBlueSync {
   public:
@@ -41,6 +49,10 @@ class COppComponent : public CDllComp, public blto::CBlueSync {
     void finishPushes();
     // How a pushed device is recorded as served; set it before the first push starts.
     void setServedRecorder(ServedRecorder recorder) { served = std::move(recorder); }
+    // Where the outcome of every push goes, the range test's included; set it before the first
+    // push starts.
+    void setOutcomeRecorder(OutcomeRecorder recorder) { outcomes = std::move(recorder); }
+    CPushesInFlight& pushesInFlight() { return inFlight; }
 
     // The library's exports, looked up at each call. A missing push export gives 0, a missing
     // status export -1 (and the component is no longer loaded).
@@ -50,6 +62,15 @@ class COppComponent : public CDllComp, public blto::CBlueSync {
                                 const std::string& name, const std::string& path);
     std::int32_t getFileStatus2();
     std::int32_t getFileStatusE();
+    // The report exports, which older libraries lack: such a library still pushes, without
+    // progress, and the component stays loaded.
+    void setPushProgress(ObexaProgressFunction progress, void* context);
+    // The report of the calling thread's last push; nothing when the library gives none.
+    std::optional<ObexaPushReport> getPushReport();
+
+    // Hands the outcome to the recorder. Nothing the recorder throws reaches the push thread;
+    // the first failure is logged.
+    void recordOutcome(const PushOutcome& outcome) noexcept;
 
     // After a push attempt: records the device as served and removes it from the new-device
     // queue, so that a sighting of it queued during the push is not pushed again.
@@ -60,6 +81,7 @@ class COppComponent : public CDllComp, public blto::CBlueSync {
 
     // Reads "obexpacket" and "answerwait" and hands them to the library (pushsettings.h).
     void handOverPushSettings();
+    void reportRecorderFailure() noexcept;
     void dispatch();
     void turn(RadioHold& radio);
     void startWorker(std::unique_ptr<CSendJob> job, RadioHold& radio);
@@ -70,7 +92,11 @@ class COppComponent : public CDllComp, public blto::CBlueSync {
     CJobListSyncMgr& jobs;
     CArrSyncMgr& newDevices;
     ServedRecorder served;
+    OutcomeRecorder outcomes;
+    std::atomic<bool> recorderFailureLogged{false};
     COppParms parms;
+    // Outlives the workers, which add themselves to it.
+    CPushesInFlight inFlight;
     // Outcomes not yet added to the counters (their lock was busy).
     int pendingSuccesses = 0;
     int pendingFailures = 0;

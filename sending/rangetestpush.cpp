@@ -1,6 +1,7 @@
 #include "rangetestpush.h"
 
 #include <mutex>
+#include <optional>
 #include <typeinfo>
 
 #include "campaigns/campaign.h"
@@ -54,15 +55,19 @@ void CRTOppComp::serve(const CSendJob& job) {
     if (!radio.try_lock_for(radioLockWait)) {
         return;  // not pushed; the device stays unserved
     }
+    const platform::TimePoint started = platform::now();
     const campag::CCampaign& campaign = job.campaign();
     const std::string path = campaign.getMediaFilePath();
     const std::string name = campaign.getSendFileName();
     const std::string type = campaign.getMimeType();
     const int packetCount =
         pushComponent.getFileStatus1(job.addressLow(), job.addressHigh(), type, name, path);
+    // Read on this thread, before the push is ended.
+    const std::optional<ObexaPushReport> report = pushComponent.getPushReport();
     const int lastAnswered = pushComponent.getFileStatusE();
     radio.unlock();
-    if (isDelivered(packetCount, lastAnswered)) {
+    const bool delivered = isDelivered(packetCount, lastAnswered);
+    if (delivered) {
         ++pendingSuccesses;
     } else {
         ++pendingFailures;
@@ -72,6 +77,9 @@ void CRTOppComp::serve(const CSendJob& job) {
         pendingFailures = 0;
     }
     pushComponent.recordServed(job.device());
+    pushComponent.recordOutcome(
+        PushOutcome{PushKind::rangeTest, job.device(), campaign.getValue4Key("campaname"), name,
+                    started, report.value_or(reportFromResult(delivered)), delivered});
 }
 
 }  // namespace btsend

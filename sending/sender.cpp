@@ -75,6 +75,10 @@ bool CBtSender::isRangeTestRunning() {
     return false;
 }
 
+void CBtSender::setOutcomeRecorder(OutcomeRecorder recorder) {
+    pushComponent->setOutcomeRecorder(std::move(recorder));
+}
+
 void CBtSender::setServedRecorder(ServedRecorder recorder) {
     pushComponent->setServedRecorder(std::move(recorder));
 }

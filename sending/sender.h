@@ -65,6 +65,11 @@ class CBtSender {
     // How a pushed device is recorded as served (the thread center records it in the back
     // office); nothing is recorded until it is set. Call it before startPush.
     void setServedRecorder(ServedRecorder recorder);
+    // Where the outcome of every push goes, normal and range-test pushes alike (the range-test
+    // component reports through the push component). Call it before startPush.
+    void setOutcomeRecorder(OutcomeRecorder recorder);
+    // The pushes running now, for the main window.
+    CPushesInFlight& pushesInFlight() { return pushComponent->pushesInFlight(); }
     CJobListSyncMgr& jobList() { return jobs; }
 
   private:

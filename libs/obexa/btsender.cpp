@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <limits>
 
 #include "obexresponse.h"
 #include "platform/system.h"
@@ -20,6 +21,14 @@ constexpr std::size_t dumpLimit = 200;
 constexpr std::size_t staleLimit = 65536;
 // A Success answer to CONNECT holds the phone's largest packet in bytes 5 and 6.
 constexpr std::size_t connectAnswerLength = 7;
+
+// A connect that failed: both transports answer "no Object Push service" with ECONNREFUSED.
+ObexaOutcome connectFailure(int error) {
+    if (error == ECONNREFUSED) {
+        return obexaNoService;
+    }
+    return isConnectTimeout(error) ? obexaNoAnswer : obexaConnectionFailed;
+}
 
 }  // namespace
 
@@ -63,20 +72,47 @@ void CBTSender::startLog(const LogSettings& settings, std::u16string_view name) 
 }
 
 std::int32_t CBTSender::push(std::string type, std::u16string_view name, std::u16string_view path) {
+    const auto started = SteadyClock::now();
     CObexFileChunks chunks(logTarget());
-    if (!chunks.open(path)) {
+    if (prepare(chunks, std::move(type), name, path)) {
+        exchange(chunks);
+    } else {
         currentStatus = status::fileRefused;
-        return chunks.packetCount();
+        fail(obexaFileUnusable);
+    }
+    packets = chunks.packetCount();
+    fileBytes = static_cast<std::uint64_t>(std::max<std::int32_t>(chunks.fileLength(), 0));
+    took = std::chrono::duration_cast<milliseconds>(SteadyClock::now() - started);
+    return packets;
+}
+
+bool CBTSender::prepare(CObexFileChunks& chunks, std::string type, std::u16string_view name,
+                        std::u16string_view path) {
+    if (!chunks.open(path)) {
+        return false;
     }
     chunks.setMaxPacketLength(packetLength);
     chunks.setName(name);
     chunks.setType(std::move(type));
-    if (chunks.packet(1) == nullptr) {
-        currentStatus = status::fileRefused;
-        return chunks.packetCount();
+    return chunks.packet(1) != nullptr;
+}
+
+ObexaPushReport CBTSender::report() const {
+    ObexaPushReport result{};
+    result.outcome = delivered() ? obexaDelivered : failure.value_or(obexaConnectionFailed);
+    result.packets = packets;
+    result.packetsAccepted = lastAnswered;
+    result.durationMs = static_cast<std::uint32_t>(
+        std::min<milliseconds::rep>(took.count(), std::numeric_limits<std::uint32_t>::max()));
+    result.fileBytes = fileBytes;
+    result.bytesAccepted = bytesAccepted;
+    return result;
+}
+
+void CBTSender::fail(ObexaOutcome reason) {
+    if (!failure) {
+        failure = reason;
     }
-    exchange(chunks);
-    return chunks.packetCount();
 }
 
 void CBTSender::exchange(CObexFileChunks& chunks) {
@@ -101,6 +137,7 @@ bool CBTSender::connectSocket() {
         case ConnectOutcome::Kind::noSocket:
             log.line("Error at socket(): %ld\n", static_cast<long>(outcome.error));
             currentStatus = status::noSocket;
+            fail(obexaConnectionFailed);
             return false;
         case ConnectOutcome::Kind::connectFailed:
             log.line("connection time:%d\n", static_cast<int>(took.count()));
@@ -109,6 +146,7 @@ bool CBTSender::connectSocket() {
             log.line("closesocket\n");
             currentStatus =
                 isConnectTimeout(outcome.error) ? status::connectTimedOut : status::connectFailed;
+            fail(connectFailure(outcome.error));
             return false;
         case ConnectOutcome::Kind::connected:
             break;
@@ -128,10 +166,12 @@ bool CBTSender::receiveConnectAnswer() {
     }
     if (responseCode() == responseContinue) {
         log.line("received go_on as connect response??\n");
+        fail(obexaRefused);
         return false;
     }
     if (responseCode() != responseSuccess) {
         CObexErrResponse(received.data(), receivedCount, log).log();
+        fail(obexaRefused);
         return false;
     }
     log.line("received successfully\n");
@@ -150,6 +190,7 @@ bool CBTSender::fitPacketsToPhone(CObexFileChunks& chunks) {
     const CLogTarget& log = logTarget();
     if (!chunks.leavesRoomForBody(length)) {
         log.line("Objekt passt nicht in Pakete von %d Bytes\n", length);
+        fail(obexaFileUnusable);
         return false;
     }
     log.line("Pakete von %d Bytes\n", length);
@@ -174,12 +215,16 @@ std::int32_t CBTSender::phoneMaxPacket() const {
 }
 
 // A packet counts as answered only when the phone accepted it: Continue before the last
-// packet, Success on the last. A refusal therefore never counts as delivery.
+// packet, Success on the last. A refusal therefore never counts as delivery; neither does a
+// Continue to the last packet, which asks for more than the object holds.
 void CBTSender::putPackets(CObexFileChunks& chunks) {
     const CLogTarget& log = logTarget();
     for (std::int32_t n = 1;; ++n) {
         CObexChunk* chunk = chunks.packet(n);
         if (chunk == nullptr) {
+            if (chunks.readFailed()) {
+                fail(obexaFileUnusable);
+            }
             return;
         }
         const bool last = n == chunks.packetCount();
@@ -193,8 +238,10 @@ void CBTSender::putPackets(CObexFileChunks& chunks) {
         }
         if (responseCode() == responseContinue) {
             log.line("received go on\n");
-            if (!last) {
-                lastAnswered = n;
+            if (last) {
+                fail(obexaRefused);
+            } else {
+                accept(chunks, n);
             }
             continue;
         }
@@ -202,13 +249,24 @@ void CBTSender::putPackets(CObexFileChunks& chunks) {
             log.line("received OK as data response??\n");
             CObexResponse(received.data(), receivedCount, log).log();
             if (last) {
-                lastAnswered = n;
+                accept(chunks, n);
+            } else {
+                fail(obexaRefused);
             }
         } else {
             CObexErrResponse(received.data(), receivedCount, log).log();
+            fail(obexaRefused);
         }
         log.line("kein go_on gekommen\n");
         return;
+    }
+}
+
+void CBTSender::accept(const CObexFileChunks& chunks, std::int32_t n) {
+    lastAnswered = n;
+    bytesAccepted = static_cast<std::uint64_t>(chunks.bodyBytesThrough(n));
+    if (progress) {
+        progress(bytesAccepted, static_cast<std::uint64_t>(chunks.fileLength()));
     }
 }
 
@@ -243,6 +301,7 @@ bool CBTSender::sendStep(const std::uint8_t* bytes, std::size_t count) {
     // A socket closed by an earlier failed send is "ready"; the send then reports the error.
     if (socket.isOpen() && !waitWritable(socket.get(), deadline)) {
         currentStatus = status::notWritable;
+        fail(obexaConnectionFailed);
         return false;
     }
     log.hex(bytes, count, dumpLimit, "\n");
@@ -251,11 +310,13 @@ bool CBTSender::sendStep(const std::uint8_t* bytes, std::size_t count) {
     switch (result.kind) {
         case SendResult::Kind::notWritable:
             currentStatus = status::notWritable;
+            fail(obexaConnectionFailed);
             return false;
         case SendResult::Kind::failed:
             log.line("send failed: %d\n", result.error);
             socket.close();
             currentStatus = status::sendFailed;
+            fail(obexaConnectionFailed);
             return false;
         case SendResult::Kind::sent:
             break;
@@ -270,6 +331,7 @@ bool CBTSender::receiveStep(milliseconds wait) {
     receivedCount = 0;
     if (!socket.isOpen()) {
         log.line("recv failed: %d\n", EBADF);
+        fail(obexaConnectionFailed);
         return false;
     }
     const ReceiveResult result =
@@ -284,12 +346,15 @@ bool CBTSender::receiveStep(milliseconds wait) {
             return true;
         case ReceiveResult::Kind::timedOut:
             log.line("keine Antwort gekommen\n");
+            fail(obexaNoAnswer);
             return false;
         case ReceiveResult::Kind::closed:
             log.line("Connection closed\n");
+            fail(obexaConnectionFailed);
             return false;
         case ReceiveResult::Kind::failed:
             log.line("recv failed: %d\n", result.error);
+            fail(obexaConnectionFailed);
             return false;
     }
     return false;

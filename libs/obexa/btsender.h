@@ -1,13 +1,16 @@
 #pragma once
 // One push of one file to one phone: connect, CONNECT, the PUT packets one at a time, each
 // waiting for its answer, then DISCONNECT. The status and the last accepted packet tell the
-// caller how far the phone got.
+// caller how far the phone got; the report tells how the push ended and what it moved.
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "dllcomponent.h"
+#include "libs/include/obexa.h"
 #include "obexfilechunks.h"
 #include "platform/filedescriptor.h"
 #include "socketio.h"
@@ -66,6 +69,11 @@ class CBTSender : public CDllComponent {
   public:
     static constexpr std::size_t receiveCapacity = 400;
 
+    // Told after every packet the phone accepted: the file bytes inside the accepted packets and
+    // the file's length.
+    using ProgressReport =
+        std::function<void(std::uint64_t bytesAccepted, std::uint64_t fileBytes)>;
+
     // `packetLength` is the longest PUT packet to send (PushSettings).
     CBTSender(CObexTransport& transport, std::uint32_t addressLow, std::uint32_t addressHigh,
               Waits waits = {}, std::int32_t packetLength = PushSettings::defaultPacketLength);
@@ -73,20 +81,30 @@ class CBTSender : public CDllComponent {
 
     // Opens the push's log in the settings' folder, named after the address and `name`.
     void startLog(const LogSettings& settings, std::u16string_view name);
+    // Called on the pushing thread during later pushes; set it before push().
+    void setProgress(ProgressReport report) { progress = std::move(report); }
     // Runs the whole push; returns the object's packet count (0 when it was refused).
     std::int32_t push(std::string type, std::u16string_view name, std::u16string_view path);
+    // How the last push ended, its packets, bytes and duration.
+    ObexaPushReport report() const;
 
     std::int32_t status() const { return currentStatus; }
     std::int32_t lastAnsweredPacket() const { return lastAnswered; }
     std::uint64_t address() const;
 
   private:
+    bool prepare(CObexFileChunks& chunks, std::string type, std::u16string_view name,
+                 std::u16string_view path);
     void exchange(CObexFileChunks& chunks);
     bool connectSocket();
     bool receiveConnectAnswer();
     bool fitPacketsToPhone(CObexFileChunks& chunks);
     std::int32_t phoneMaxPacket() const;
     void putPackets(CObexFileChunks& chunks);
+    void accept(const CObexFileChunks& chunks, std::int32_t n);
+    // Keeps the first reason the push failed; later steps (DISCONNECT) cannot overwrite it.
+    void fail(ObexaOutcome reason);
+    bool delivered() const { return packets > 0 && lastAnswered == packets; }
     void disconnect();
     void closeSocket();
     bool sendStep(const std::uint8_t* bytes, std::size_t count);
@@ -98,6 +116,12 @@ class CBTSender : public CDllComponent {
     std::int32_t packetLength;
     std::int32_t currentStatus = status::none;
     std::int32_t lastAnswered = 0;
+    ProgressReport progress;
+    std::optional<ObexaOutcome> failure;
+    std::int32_t packets = 0;
+    std::uint64_t fileBytes = 0;
+    std::uint64_t bytesAccepted = 0;
+    milliseconds took{0};
     platform::FileDescriptor socket;
     std::uint32_t addressLow;
     std::uint32_t addressHigh;

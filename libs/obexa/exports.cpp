@@ -100,16 +100,42 @@ struct PushArguments {
     const char16_t* path;
 };
 
+// Each thread's progress receiver and the report of its last push. Plain data, constant
+// initialised: nothing needs running when a thread starts or ends, or when the library is
+// unloaded.
+struct ThreadPushes {
+    ObexaProgressFunction progress = nullptr;
+    void* context = nullptr;
+    bool reported = false;
+    ObexaPushReport last{};
+};
+thread_local ThreadPushes threadPushes;
+
 std::unique_ptr<CBTSender> makeSender(CObexTransport& transport, const PushArguments& arguments) {
     const PushSettings settings = dllSettings().pushSnapshot();
     return std::make_unique<CBTSender>(transport, arguments.addressLow, arguments.addressHigh,
                                        waitsFor(settings), settings.packetLength);
 }
 
+// Runs the push and keeps its report as the thread's last one. A push that throws leaves the
+// report of a failed connection with nothing moved.
 std::int32_t runPush(CBTSender& sender, const PushArguments& arguments) {
+    ThreadPushes& thread = threadPushes;
+    thread.reported = true;
+    thread.last = ObexaPushReport{};
+    thread.last.outcome = obexaConnectionFailed;
+    if (thread.progress != nullptr) {
+        sender.setProgress([progress = thread.progress, context = thread.context](
+                               std::uint64_t accepted, std::uint64_t fileBytes) {
+            progress(context, accepted, fileBytes);
+        });
+    }
     const std::u16string name = wideArgument(arguments.name);
     sender.startLog(dllSettings().snapshot(), name);
-    return sender.push(narrowArgument(arguments.type), name, wideArgument(arguments.path));
+    const std::int32_t count =
+        sender.push(narrowArgument(arguments.type), name, wideArgument(arguments.path));
+    thread.last = sender.report();
+    return count;
 }
 
 }  // namespace
@@ -182,6 +208,23 @@ NYVEX_EXPORT std::int32_t setAnswerWait(std::int32_t seconds) {
     return guarded(1, [&] { return dllSettings().setAnswerWait(seconds) ? 0 : 1; });
 }
 
+NYVEX_EXPORT void setPushProgress(ObexaProgressFunction progress, void* context) {
+    guarded([&] {
+        threadPushes.progress = progress;
+        threadPushes.context = progress != nullptr ? context : nullptr;
+    });
+}
+
+NYVEX_EXPORT std::int32_t getPushReport(ObexaPushReport* report) {
+    return guarded(1, [&] {
+        if (report == nullptr || !threadPushes.reported) {
+            return 1;
+        }
+        *report = threadPushes.last;
+        return 0;
+    });
+}
+
 static_assert(std::is_same_v<decltype(&getFileStatus1), ObexaPushFunction>);
 static_assert(std::is_same_v<decltype(&getFileStatusM), ObexaPushFunction>);
 static_assert(std::is_same_v<decltype(&getFileStatus2), ObexaStatusFunction>);
@@ -190,3 +233,5 @@ static_assert(std::is_same_v<decltype(&startLogging), ObexaStartLoggingFunction>
 static_assert(std::is_same_v<decltype(&stopLogging), ObexaStopLoggingFunction>);
 static_assert(std::is_same_v<decltype(&setObexPacket), ObexaSettingFunction>);
 static_assert(std::is_same_v<decltype(&setAnswerWait), ObexaSettingFunction>);
+static_assert(std::is_same_v<decltype(&setPushProgress), ObexaSetProgressFunction>);
+static_assert(std::is_same_v<decltype(&getPushReport), ObexaReportFunction>);

@@ -141,6 +141,13 @@ std::int64_t CObexFileChunks::bodyLength(std::int32_t n) const {
     return n == 1 ? maxPacketLength - overhead() : maxPacketLength - laterPacketOverhead;
 }
 
+std::int64_t CObexFileChunks::bodyBytesThrough(std::int32_t n) const {
+    if (n < 1 || count == 0) {
+        return 0;
+    }
+    return n >= count ? length : bodyOffset(n + 1);
+}
+
 CObexChunk* CObexFileChunks::packet(std::int32_t n) {
     current.reset();
     bodyReadFailed = false;

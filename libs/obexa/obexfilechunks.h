@@ -72,6 +72,8 @@ class CObexFileChunks {
     std::int32_t packetCount() const { return count; }
     bool readFailed() const { return bodyReadFailed; }
     std::int32_t fileLength() const { return length; }
+    // The file bytes carried by packets 1 to n of the current layout.
+    std::int64_t bodyBytesThrough(std::int32_t n) const;
 
   private:
     int overhead() const;

@@ -59,6 +59,7 @@ struct PushResult {
     std::int32_t count = 0;
     std::int32_t status = 0;
     std::int32_t lastAnswered = 0;
+    ObexaPushReport report{};
     std::string log;
 };
 
@@ -71,6 +72,7 @@ PushResult pushTo(obexa::CObexTransport& transport, const std::filesystem::path&
         result.count = sender.push("image/jpeg", u"promo.jpg", wide(file));
         result.status = sender.status();
         result.lastAnswered = sender.lastAnsweredPacket();
+        result.report = sender.report();
     }
     result.log = readText(logs.path() / "0016DB0A1B2C_promo.jpg.txt");
     return result;
@@ -84,6 +86,7 @@ Bytes oversizeConnectAnswer() {
 
 struct ExchangeCase {
     const char* what;
+    ObexaOutcome ended;
     std::size_t size;
     std::map<int, Answer> script;
     std::int32_t status;
@@ -103,6 +106,8 @@ TEST_P(PushExchange, PhoneAnswersDecideStatusAndAcceptedPackets) {
     EXPECT_EQ(transport.seenAddress, 0x0016DB0A1B2Cull);
     EXPECT_EQ(result.status, c.status);
     EXPECT_EQ(result.lastAnswered, c.lastAnswered);
+    EXPECT_EQ(result.report.outcome, c.ended);
+    EXPECT_EQ(result.report.packetsAccepted, c.lastAnswered);
     for (const char* line : c.logged) {
         EXPECT_THAT(result.log, HasSubstr(line));
     }
@@ -120,6 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
     Script, PushExchange,
     ::testing::Values(
         ExchangeCase{"allAccepted",
+                     obexaDelivered,
                      1000,
                      {},
                      7,
@@ -127,47 +133,63 @@ INSTANTIATE_TEST_SUITE_P(
                      {"received successfully\n", "received go on\n",
                       "received OK as data response??\n", "810003\n", "closesocket\n"}},
         ExchangeCase{"refusedMiddle",
+                     obexaRefused,
                      1000,
                      {{2, reply(forbidden)}},
                      7,
                      1,
                      {"der ResponseCode Forbidden - operation is understood but refused\n",
                       "kein go_on gekommen\n"}},
-        ExchangeCase{"refusedLast", 1000, {{3, reply(forbidden)}}, 7, 2, {"Forbidden"}},
-        ExchangeCase{"refusedOnlyPacket", 100, {{1, reply(forbidden)}}, 7, 0, {"Forbidden"}},
+        ExchangeCase{
+            "refusedLast", obexaRefused, 1000, {{3, reply(forbidden)}}, 7, 2, {"Forbidden"}},
+        ExchangeCase{
+            "refusedOnlyPacket", obexaRefused, 100, {{1, reply(forbidden)}}, 7, 0, {"Forbidden"}},
         ExchangeCase{"continueOnLastIsNotSuccess",
+                     obexaRefused,
                      100,
                      {{1, reply({0x90, 0x00, 0x03})}},
                      7,
                      0,
                      {"received go on\n"}},
         ExchangeCase{"noConnectAnswer",
+                     obexaNoAnswer,
                      1000,
                      {{0, silence()}},
                      7,
                      0,
                      {"keine Antwort gekommen\n", "kein A0 gekommen\n"}},
         ExchangeCase{"continueToConnect",
+                     obexaRefused,
                      1000,
                      {{0, reply({0x90, 0x00, 0x03})}},
                      7,
                      0,
                      {"received go_on as connect response??\n"}},
-        ExchangeCase{"connectRefused", 1000, {{0, reply(forbidden)}}, 7, 0, {"Forbidden"}},
+        ExchangeCase{
+            "connectRefused", obexaRefused, 1000, {{0, reply(forbidden)}}, 7, 0, {"Forbidden"}},
         ExchangeCase{"silenceAfterPut",
+                     obexaNoAnswer,
                      1000,
                      {{2, silence()}},
                      7,
                      1,
                      {"keine Antwort gekommen\n", "kein receive success\n"}},
-        ExchangeCase{"silentDisconnect", 100, {{2, silence()}}, 9, 1, {"disco kein A0 gekommen\n"}},
+        ExchangeCase{"silentDisconnect",
+                     obexaDelivered,
+                     100,
+                     {{2, silence()}},
+                     9,
+                     1,
+                     {"disco kein A0 gekommen\n"}},
         ExchangeCase{"closedMidPush",
+                     obexaConnectionFailed,
                      1000,
                      {{2, closeConnection()}},
                      8,
                      1,
                      {"Connection closed\n", "kein receive success\n", "send failed: 32\n"}},
         ExchangeCase{"splitAnswers",
+                     obexaDelivered,
                      1000,
                      {{0, splitReply({0xA0, 0x00, 0x07, 0x10, 0x00, 0x04, 0x00})},
                       {1, splitReply({0x90, 0x00, 0x03})}},
@@ -175,12 +197,14 @@ INSTANTIATE_TEST_SUITE_P(
                      3,
                      {"Bytes received: 7\n"}},
         ExchangeCase{"oversizeAnswer",
+                     obexaDelivered,
                      1000,
                      {{0, reply(oversizeConnectAnswer())}},
                      7,
                      3,
                      {"Bytes received: 1000\n", "die Packlen 1000\n"}},
         ExchangeCase{"lyingLengthField",
+                     obexaNoAnswer,
                      1000,
                      {{1, reply({0x90, 0x00, 0x10})}},
                      7,
@@ -311,6 +335,7 @@ TEST(PacketLengthDefaults, ObjectWhoseHeadersDoNotFitTheSmallerPacketsIsNotSent)
     const std::int32_t count = sender.push("image/jpeg", std::u16string(120, u'n'), wide(file));
     EXPECT_GT(count, 0) << "the count stays, so the caller sees an unanswered push";
     EXPECT_EQ(sender.lastAnsweredPacket(), 0);
+    EXPECT_EQ(sender.report().outcome, obexaFileUnusable);
     EXPECT_TRUE(putRequests(phone.requests()).empty());
     EXPECT_EQ(phone.requests().back(), (Bytes{0x81, 0x00, 0x03}));
     EXPECT_THAT(readText(folder.path() / "0016DB0A1B2C_long.txt"),
@@ -351,6 +376,7 @@ TEST(AnswerWait, OnlyTheFirstPutWaitsLonger) {
 
 struct ConnectFailureCase {
     const char* what;
+    ObexaOutcome ended;
     ConnectOutcome outcome;
     std::int32_t status;
     const char* logged;
@@ -364,6 +390,7 @@ TEST_P(PushConnectFailure, FailedConnectionsEndThePushBeforeAnyRequest) {
     FailingTransport transport(c.outcome);
     const PushResult result = pushTo(transport, folder.file("promo.jpg", 1000), folder);
     EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.report.outcome, c.ended);
     EXPECT_EQ(result.count, 3) << "the packet count is known before connecting";
     EXPECT_EQ(result.lastAnswered, 0);
     EXPECT_THAT(result.log, HasSubstr(c.logged));
@@ -372,22 +399,27 @@ TEST_P(PushConnectFailure, FailedConnectionsEndThePushBeforeAnyRequest) {
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, PushConnectFailure,
     ::testing::Values(ConnectFailureCase{"noSocket",
+                                         obexaConnectionFailed,
                                          {ConnectOutcome::Kind::noSocket, -1, EMFILE},
                                          1,
                                          "Error at socket(): 24\n"},
                       ConnectFailureCase{"refused",
+                                         obexaNoService,
                                          {ConnectOutcome::Kind::connectFailed, -1, ECONNREFUSED},
                                          3,
                                          "Err at connect(): 111\nConnection refused\ncloses"},
                       ConnectFailureCase{"noRadio",
+                                         obexaConnectionFailed,
                                          {ConnectOutcome::Kind::connectFailed, -1, EAFNOSUPPORT},
                                          3,
                                          "Err at connect(): 97\n"},
                       ConnectFailureCase{"timedOut",
+                                         obexaNoAnswer,
                                          {ConnectOutcome::Kind::connectFailed, -1, ETIMEDOUT},
                                          15,
                                          "Err at connect(): 110\n"},
                       ConnectFailureCase{"outOfRange",
+                                         obexaNoAnswer,
                                          {ConnectOutcome::Kind::connectFailed, -1, EHOSTDOWN},
                                          15,
                                          "Err at connect(): 112\nHost is down\n"}),
@@ -401,6 +433,7 @@ TEST(PushRefusal, UnsendableObjectsAreRefusedWithoutConnecting) {
     EXPECT_EQ(transport.calls, 0);
     for (const PushResult& result : {empty, missing}) {
         EXPECT_EQ(result.status, obexa::status::fileRefused);
+        EXPECT_EQ(result.report.outcome, obexaFileUnusable);
         EXPECT_EQ(result.count, 0);
     }
 }

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "fakephone.h"
 #include "obexalibrary.h"
 #include "testfiles.h"
@@ -178,6 +180,185 @@ TEST_F(ObexaExports, LaterPushesUseTheChosenPacketLength) {
     ASSERT_GE(requests.size(), 3u);
     EXPECT_EQ(requests[1].size(), 32767u) << "the first PUT";
     EXPECT_EQ(phone.receivedObject(), patternBytes(100000));
+}
+
+// The phones of the outcome table: a scripted phone over TCP unless the world says otherwise.
+enum class Peer { scripted, noService, outOfRange, unknown };
+
+struct ReportCase {
+    const char* what;
+    Peer peer;
+    std::map<int, Answer> script;
+    std::optional<std::size_t> size;  // none: the file is missing
+    ObexaOutcome outcome;
+    std::int32_t packets;
+    std::int32_t packetsAccepted;
+    std::uint32_t minDurationMs;
+};
+
+class ObexaReport : public ::testing::TestWithParam<ReportCase> {
+  protected:
+    std::vector<SimPhone> worldFor(const ReportCase& c, const FakePhone* phone) const {
+        switch (c.peer) {
+            case Peer::scripted:
+                return {{phoneAddress, true, "127.0.0.1:" + std::to_string(phone->port())}};
+            case Peer::noService:
+                return {{phoneAddress, true, ""}};
+            case Peer::outOfRange:
+                return {{phoneAddress, false, "127.0.0.1:1"}};
+            case Peer::unknown:
+                return {{"00:11:22:33:44:55", true, "127.0.0.1:1"}};
+        }
+        return {};
+    }
+
+    TempFolder folder;
+    ObexaLibrary obexa;
+};
+
+// Each push is judged by the report of the thread that ran it; the file's bytes inside the
+// accepted packets are counted whole, never beyond the file.
+TEST_P(ObexaReport, EachPhoneBehaviourEndsInItsOutcome) {
+    const ReportCase& c = GetParam();
+    std::optional<FakePhone> phone;
+    if (c.peer == Peer::scripted) {
+        phone.emplace(FakePhone::Mode::tcp, c.script);
+    }
+    const SimWorld world(folder.path() / "world.ini", worldFor(c, phone ? &*phone : nullptr));
+    const auto file = c.size ? folder.file("promo.jpg", *c.size) : folder.path() / "missing.jpg";
+    ASSERT_EQ(obexa.setAnswerWait(1), 0);
+    const std::int32_t result =
+        obexa.getFileStatusM(addressLowOf(phoneAddress), addressHighOf(phoneAddress), "image/jpeg",
+                             u"promo.jpg", wide(file).c_str());
+    obexa.setAnswerWait(9);
+
+    ObexaPushReport report{};
+    ASSERT_EQ(obexa.getPushReport(&report), 0);
+    EXPECT_EQ(report.outcome, c.outcome);
+    EXPECT_EQ(result, c.outcome == obexaDelivered ? 1 : 0);
+    EXPECT_EQ(report.packets, c.packets);
+    EXPECT_EQ(report.packetsAccepted, c.packetsAccepted);
+    EXPECT_EQ(report.fileBytes, c.size.value_or(0));
+    if (c.packetsAccepted == 0) {
+        EXPECT_EQ(report.bytesAccepted, 0u);
+    } else if (c.packetsAccepted == c.packets) {
+        EXPECT_EQ(report.bytesAccepted, report.fileBytes);
+    } else {
+        EXPECT_GT(report.bytesAccepted, 0u);
+        EXPECT_LT(report.bytesAccepted, report.fileBytes);
+    }
+    EXPECT_GE(report.durationMs, c.minDurationMs);
+    EXPECT_LT(report.durationMs, c.minDurationMs + 5000);
+}
+
+const Bytes forbiddenAnswer{0xC3, 0x00, 0x03};
+
+INSTANTIATE_TEST_SUITE_P(
+    Phones, ObexaReport,
+    ::testing::Values(
+        ReportCase{"accepts", Peer::scripted, {}, 1000, obexaDelivered, 3, 3, 0},
+        ReportCase{"refusesTheObject",
+                   Peer::scripted,
+                   {{1, reply(forbiddenAnswer)}},
+                   1000,
+                   obexaRefused,
+                   3,
+                   0,
+                   0},
+        ReportCase{"refusesHalfWay",
+                   Peer::scripted,
+                   {{2, reply(forbiddenAnswer)}},
+                   1000,
+                   obexaRefused,
+                   3,
+                   1,
+                   0},
+        ReportCase{"refusesTheConnection",
+                   Peer::scripted,
+                   {{0, reply(forbiddenAnswer)}},
+                   1000,
+                   obexaRefused,
+                   3,
+                   0,
+                   0},
+        ReportCase{"staysSilent", Peer::scripted, {{1, silence()}}, 1000, obexaNoAnswer, 3, 0, 900},
+        ReportCase{"hangsUp",
+                   Peer::scripted,
+                   {{2, closeConnection()}},
+                   1000,
+                   obexaConnectionFailed,
+                   3,
+                   1,
+                   0},
+        ReportCase{"offersNoObjectPush", Peer::noService, {}, 1000, obexaNoService, 3, 0, 0},
+        ReportCase{"outOfRange", Peer::outOfRange, {}, 1000, obexaConnectionFailed, 3, 0, 0},
+        ReportCase{"unknown", Peer::unknown, {}, 1000, obexaConnectionFailed, 3, 0, 0},
+        ReportCase{"fileMissing", Peer::noService, {}, std::nullopt, obexaFileUnusable, 0, 0, 0},
+        ReportCase{"fileEmpty", Peer::noService, {}, 0, obexaFileUnusable, 0, 0, 0}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+TEST_F(ObexaExports, NoReportBeforeTheThreadsFirstPushOrIntoNowhere) {
+    ObexaPushReport report{};
+    report.packets = 77;
+    EXPECT_EQ(obexa.getPushReport(&report), 1);
+    EXPECT_EQ(report.packets, 77) << "left untouched";
+    EXPECT_EQ(obexa.getPushReport(nullptr), 1);
+}
+
+TEST_F(ObexaExports, TwoCallFormFillsTheReportToo) {
+    FakePhone phone(FakePhone::Mode::tcp);
+    const auto world = worldWith(phone);
+    ASSERT_EQ(pushOnce(obexa.getFileStatus1, folder.file("promo.jpg", 1000)), 3);
+    ObexaPushReport report{};
+    ASSERT_EQ(obexa.getPushReport(&report), 0);
+    EXPECT_EQ(obexa.getFileStatusE(), 3) << "the report leaves the current push alone";
+    EXPECT_EQ(report.outcome, obexaDelivered);
+    EXPECT_EQ(report.packetsAccepted, 3);
+}
+
+struct ProgressStep {
+    std::uint64_t bytesAccepted;
+    std::uint64_t fileBytes;
+};
+
+void recordStep(void* context, std::uint64_t bytesAccepted, std::uint64_t fileBytes) {
+    static_cast<std::vector<ProgressStep>*>(context)->push_back({bytesAccepted, fileBytes});
+}
+
+TEST_F(ObexaExports, ProgressRisesWithEveryAcceptedPacketToTheFilesSize) {
+    constexpr std::uint64_t size = 5000;
+    std::vector<ProgressStep> steps;
+    obexa.setPushProgress(&recordStep, &steps);
+    {
+        FakePhone phone(FakePhone::Mode::tcp);
+        const auto world = worldWith(phone);
+        ASSERT_EQ(pushOnce(obexa.getFileStatusM, folder.file("promo.jpg", size)), 1);
+    }
+    ObexaPushReport report{};
+    ASSERT_EQ(obexa.getPushReport(&report), 0);
+    ASSERT_EQ(steps.size(), static_cast<std::size_t>(report.packets));
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        EXPECT_EQ(steps[i].fileBytes, size);
+        EXPECT_GT(steps[i].bytesAccepted, i == 0 ? 0 : steps[i - 1].bytesAccepted) << i;
+    }
+    EXPECT_EQ(steps.back().bytesAccepted, size);
+
+    steps.clear();
+    {
+        FakePhone refusing(FakePhone::Mode::tcp, {{4, reply(forbiddenAnswer)}});
+        const auto world = worldWith(refusing);
+        ASSERT_EQ(pushOnce(obexa.getFileStatusM, folder.file("promo.jpg", size)), 0);
+    }
+    ASSERT_EQ(obexa.getPushReport(&report), 0);
+    ASSERT_EQ(steps.size(), 3u) << "the packets before the refused one";
+    EXPECT_EQ(steps.back().bytesAccepted, report.bytesAccepted);
+
+    obexa.setPushProgress(nullptr, &steps);
+    steps.clear();
+    FakePhone phone(FakePhone::Mode::tcp);
+    const auto world = worldWith(phone);
+    ASSERT_EQ(pushOnce(obexa.getFileStatusM, folder.file("promo.jpg", size)), 1);
+    EXPECT_TRUE(steps.empty()) << "no more reports once the function is taken away";
 }
 
 }  // namespace

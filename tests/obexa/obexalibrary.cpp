@@ -25,6 +25,8 @@ ObexaLibrary::ObexaLibrary() {
     stopLogging = reinterpret_cast<ObexaStopLoggingFunction>(symbol("stopLogging"));
     setObexPacket = reinterpret_cast<ObexaSettingFunction>(symbol("setObexPacket"));
     setAnswerWait = reinterpret_cast<ObexaSettingFunction>(symbol("setAnswerWait"));
+    setPushProgress = reinterpret_cast<ObexaSetProgressFunction>(symbol("setPushProgress"));
+    getPushReport = reinterpret_cast<ObexaReportFunction>(symbol("getPushReport"));
 }
 
 ObexaLibrary::~ObexaLibrary() {

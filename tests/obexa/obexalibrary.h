@@ -27,6 +27,8 @@ class ObexaLibrary {
     ObexaStopLoggingFunction stopLogging = nullptr;
     ObexaSettingFunction setObexPacket = nullptr;
     ObexaSettingFunction setAnswerWait = nullptr;
+    ObexaSetProgressFunction setPushProgress = nullptr;
+    ObexaReportFunction getPushReport = nullptr;
 
   private:
     void* handle = nullptr;

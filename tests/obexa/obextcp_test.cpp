@@ -34,6 +34,11 @@ TEST_P(ObexTcpConformance, PushedObjectArrivesByteForByte) {
     EXPECT_EQ(obexa.getFileStatusM(addressLowOf(phoneAddress), addressHighOf(phoneAddress),
                                    "application/octet-stream", wideName.c_str(), file.c_str()),
               1);
+    ObexaPushReport report{};
+    ASSERT_EQ(obexa.getPushReport(&report), 0);
+    EXPECT_EQ(report.outcome, obexaDelivered);
+    EXPECT_EQ(report.packetsAccepted, report.packets);
+    EXPECT_EQ(report.bytesAccepted, size) << "every byte counted once, headers not at all";
     const auto arrived = receiver.received(name, size);
     receiver.stop();
     ASSERT_TRUE(arrived.has_value()) << readText(inbox / "obex_tcp.out");

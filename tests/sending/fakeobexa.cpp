@@ -26,7 +26,33 @@ State& state() {
     return instance;
 }
 
-Outcome runPush(Push push) {
+// What the reports library's exports set and read, per pushing thread.
+struct ThreadReports {
+    ObexaProgressFunction progress = nullptr;
+    void* context = nullptr;
+    bool reported = false;
+    ObexaPushReport last{};
+};
+thread_local ThreadReports threadReports;
+
+void reportProgress(std::uint64_t bytesAccepted, std::uint64_t fileBytes) {
+    if (threadReports.progress != nullptr) {
+        threadReports.progress(threadReports.context, bytesAccepted, fileBytes);
+    }
+}
+
+}  // namespace
+
+Outcome scripted(std::uint32_t low) {
+    State& s = state();
+    std::lock_guard guard(s.lock);
+    const auto found = s.outcomes.find(low);
+    return found == s.outcomes.end() ? Outcome{} : found->second;
+}
+
+namespace {
+
+Outcome holdPush(Push push) {
     State& s = state();
     std::unique_lock guard(s.lock);
     const std::uint32_t low = push.low;
@@ -37,11 +63,53 @@ Outcome runPush(Push push) {
     s.pushing.erase(low);
     ++s.finished;
     s.changed.notify_all();
-    const auto scripted = s.outcomes.find(low);
-    return scripted == s.outcomes.end() ? Outcome{} : scripted->second;
+    const auto found = s.outcomes.find(low);
+    return found == s.outcomes.end() ? Outcome{} : found->second;
 }
 
 }  // namespace
+
+Outcome runPush(Push push) {
+    const ObexaPushReport report = scripted(push.low).report;
+    reportProgress(report.bytesAccepted / 2, report.fileBytes);
+    const Outcome outcome = holdPush(std::move(push));
+    reportProgress(outcome.report.bytesAccepted, outcome.report.fileBytes);
+    threadReports.reported = true;
+    threadReports.last = outcome.report;
+    return outcome;
+}
+
+void setProgress(ObexaProgressFunction progress, void* context) {
+    threadReports.progress = progress;
+    threadReports.context = context;
+}
+
+bool lastReport(ObexaPushReport& report) {
+    if (threadReports.reported) {
+        report = threadReports.last;
+    }
+    return threadReports.reported;
+}
+
+void makeCurrent(const Outcome& outcome) {
+    std::lock_guard guard(state().lock);
+    state().current = outcome;
+}
+
+Outcome current() {
+    std::lock_guard guard(state().lock);
+    return state().current;
+}
+
+void setPacketLength(std::int32_t length) {
+    std::lock_guard guard(state().lock);
+    state().settings.packetLength = length;
+}
+
+void setAnswerWait(std::int32_t seconds) {
+    std::lock_guard guard(state().lock);
+    state().settings.answerWait = seconds;
+}
 
 void reset() {
     State& s = state();
@@ -99,42 +167,3 @@ std::vector<Push> pushes() {
 }
 
 }  // namespace fakeobexa
-
-using fakeobexa::Push;
-
-extern "C" {
-
-std::int32_t getFileStatusM(std::uint32_t low, std::uint32_t high, const char* type,
-                            const char16_t* name, const char16_t* path) {
-    return fakeobexa::runPush(Push{low, high, type, name, path}).pushResult;
-}
-
-std::int32_t getFileStatus1(std::uint32_t low, std::uint32_t high, const char* type,
-                            const char16_t* name, const char16_t* path) {
-    const fakeobexa::Outcome outcome = fakeobexa::runPush(Push{low, high, type, name, path});
-    std::lock_guard guard(fakeobexa::state().lock);
-    fakeobexa::state().current = outcome;
-    return outcome.packetCount;
-}
-
-std::int32_t getFileStatus2() {
-    return 7;
-}
-
-std::int32_t getFileStatusE() {
-    std::lock_guard guard(fakeobexa::state().lock);
-    return fakeobexa::state().current.lastAnswered;
-}
-
-std::int32_t setObexPacket(std::int32_t length) {
-    std::lock_guard guard(fakeobexa::state().lock);
-    fakeobexa::state().settings.packetLength = length;
-    return 0;
-}
-
-std::int32_t setAnswerWait(std::int32_t seconds) {
-    std::lock_guard guard(fakeobexa::state().lock);
-    fakeobexa::state().settings.answerWait = seconds;
-    return 0;
-}
-}

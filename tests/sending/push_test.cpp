@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "fakeobexa.h"
+#include "outcomelog.h"
 #include "sending/pushthreadlist.h"
 #include "sending/sender.h"
 #include "sendingfixture.h"
@@ -22,6 +23,7 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr const char* fakeLibrary = NYVEX_TEST_DIR "/libsending_fakeobexa.so";
+constexpr const char* reportingLibrary = NYVEX_TEST_DIR "/libsending_fakeobexa_reports.so";
 constexpr auto patience = 10s;
 
 class PushTest : public SendingStation {
@@ -30,12 +32,12 @@ class PushTest : public SendingStation {
         SendingStation::SetUp();
         fakeobexa::reset();
         blto::CBlueSync::setTimeScale(0.1);
-        sender =
-            std::make_unique<btsend::CBtSender>(radioLock, newDevices, campaigns(), fakeLibrary);
+        sender = std::make_unique<btsend::CBtSender>(radioLock, newDevices, campaigns(), library);
         sender->setServedRecorder([this](const blto::CBtAdWCounter& device) {
             std::lock_guard guard(servedLock);
             served.insert(device.record()->device.address);
         });
+        sender->setOutcomeRecorder(outcomes.recorder());
     }
     void TearDown() override {
         sender.reset();
@@ -58,11 +60,13 @@ class PushTest : public SendingStation {
         return probe.try_lock_for(0ms);
     }
 
+    const char* library = fakeLibrary;
     platform::TimedMutex radioLock;
     CArrSyncMgr newDevices;
     std::unique_ptr<btsend::CBtSender> sender;
     std::mutex servedLock;
     std::set<std::uint64_t> served;
+    OutcomeLog outcomes;
 };
 
 TEST_F(PushTest, PushesTheCampaignFileAndRecordsTheDevice) {
@@ -284,6 +288,152 @@ TEST_F(PushTest, ARangeTestJobWhosePictureWentMissingIsDroppedUnpushed) {
     ASSERT_TRUE(waitUntil([&] { return sender->jobCount() == 0; }));
     sender.reset();
     EXPECT_EQ(fakeobexa::pushes().size(), 1u);
+}
+
+// The outcome of the push to `address` among `outcomes`; fails the test when there is none.
+btsend::PushOutcome outcomeFor(const std::vector<btsend::PushOutcome>& outcomes,
+                               std::uint64_t address) {
+    for (const btsend::PushOutcome& outcome : outcomes) {
+        if (outcome.device.record() != nullptr &&
+            outcome.device.record()->device.address == address) {
+            return outcome;
+        }
+    }
+    ADD_FAILURE() << "no outcome for " << address;
+    return {};
+}
+
+class ReportingPushTest : public PushTest {
+  protected:
+    ReportingPushTest() { library = reportingLibrary; }
+
+    // What the library reports for a push that ended `how`.
+    static ObexaPushReport report(ObexaOutcome how, std::int32_t accepted, std::uint64_t bytes) {
+        return {how, 3, accepted, 40, 1000, bytes};
+    }
+};
+
+TEST_F(ReportingPushTest, EveryAttemptReachesTheRecorderWithItsKindNamesAndReport) {
+    fakeobexa::script(0xA2, {0, 3, 1, report(obexaRefused, 1, 380)});
+    const auto before = platform::now();
+    ASSERT_EQ(sender->queueSighting(makeSighting(0xA1)), 1);
+    ASSERT_EQ(sender->queueSighting(makeSighting(0xA2)), 2);
+    auto noExtension = makeCampaign("Broken", "promo");
+    station.write("promo", picture);
+    auto job = std::make_unique<btsend::CSendJob>(*makeSighting(0xA3), *noExtension, false);
+    ASSERT_NE(sender->jobList().add(job), 0);
+    sender->startPush();
+    ASSERT_TRUE(countersReach(1, 2));
+    ASSERT_TRUE(outcomes.reach(3));
+    const auto all = outcomes.all();
+    EXPECT_EQ(all.size(), 3u) << "one outcome per attempt";
+
+    const btsend::PushOutcome delivered = outcomeFor(all, 0xA1);
+    EXPECT_EQ(delivered.kind, btsend::PushKind::normal);
+    EXPECT_TRUE(delivered.delivered);
+    EXPECT_EQ(delivered.campaignName, "Promo");
+    EXPECT_EQ(delivered.sendName, "Promo.jpg");
+    EXPECT_EQ(delivered.report.outcome, obexaDelivered);
+    EXPECT_EQ(delivered.report.bytesAccepted, 1000u);
+    EXPECT_GE(delivered.started, before);
+    EXPECT_LE(delivered.started, platform::now());
+
+    const btsend::PushOutcome refused = outcomeFor(all, 0xA2);
+    EXPECT_FALSE(refused.delivered);
+    EXPECT_EQ(refused.report.outcome, obexaRefused);
+    EXPECT_EQ(refused.report.bytesAccepted, 380u);
+
+    const btsend::PushOutcome broken = outcomeFor(all, 0xA3);
+    EXPECT_FALSE(broken.delivered);
+    EXPECT_EQ(broken.campaignName, "Broken");
+    EXPECT_EQ(broken.report.outcome, obexaFileUnusable);
+    EXPECT_EQ(broken.report.packets, 0);
+    EXPECT_EQ(servedDevices(), (std::set<std::uint64_t>{0xA1, 0xA2})) << "as before";
+    EXPECT_EQ(fakeobexa::pushes().size(), 2u);
+}
+
+// Two pushes side by side: each shows from its start to its end, the first ending first.
+TEST_F(ReportingPushTest, PushesShowInFlightWithTheirBytesWhileTheyRun) {
+    fakeobexa::hold(0xD1);
+    fakeobexa::hold(0xD2);
+    ASSERT_EQ(sender->queueSighting(testing_support::makeNamedSighting(0xD1, u"Jörg", u"")), 1);
+    sender->startPush();
+    ASSERT_TRUE(fakeobexa::waitUntilPushing(0xD1, patience));
+    ASSERT_EQ(sender->queueSighting(testing_support::makeNamedSighting(0xD2, u"Bo", u"")), 1);
+    ASSERT_TRUE(fakeobexa::waitUntilPushing(0xD2, patience));
+    const auto running = sender->pushesInFlight().snapshot();
+    ASSERT_EQ(running.size(), 2u);
+    EXPECT_EQ(running[0].phoneName, "J\xC3\xB6rg");
+    EXPECT_EQ(running[0].campaignName, "Promo");
+    EXPECT_EQ(running[0].bytesAccepted, 500u) << "half of it, as the library reported";
+    EXPECT_EQ(running[0].fileBytes, 1000u);
+    EXPECT_EQ(running[1].phoneName, "Bo");
+
+    fakeobexa::release(0xD1);
+    ASSERT_TRUE(countersReach(1, 0));
+    const auto left = sender->pushesInFlight().snapshot();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].phoneName, "Bo");
+    fakeobexa::release(0xD2);
+    ASSERT_TRUE(countersReach(2, 0));
+    EXPECT_TRUE(sender->pushesInFlight().snapshot().empty());
+}
+
+TEST_F(ReportingPushTest, RangeTestPushesAreRecordedAsRangeTests) {
+    writeTestPicture();
+    fakeobexa::script(0x72, {1, 3, 0, report(obexaNoAnswer, 0, 0)});
+    ASSERT_EQ(sender->queueRangeTest(makeSighting(0x71)), 0);
+    ASSERT_EQ(sender->queueRangeTest(makeSighting(0x72)), 0);
+    ASSERT_TRUE(outcomes.reach(2));
+    const auto all = outcomes.all();
+    const btsend::PushOutcome delivered = outcomeFor(all, 0x71);
+    const btsend::PushOutcome silent = outcomeFor(all, 0x72);
+    for (const btsend::PushOutcome& outcome : {delivered, silent}) {
+        EXPECT_EQ(outcome.kind, btsend::PushKind::rangeTest);
+        EXPECT_EQ(outcome.sendName.size(), 12u) << "the test picture's random name";
+        EXPECT_EQ(outcome.campaignName, "") << "the range test's campaign has no name";
+    }
+    EXPECT_TRUE(delivered.delivered);
+    EXPECT_EQ(delivered.report.outcome, obexaDelivered);
+    EXPECT_FALSE(silent.delivered);
+    EXPECT_EQ(silent.report.outcome, obexaNoAnswer);
+    sender->startPush();
+    EXPECT_TRUE(waitUntil([&] { return !sender->isRangeTestRunning(); }));
+}
+
+TEST_F(ReportingPushTest, ARecorderThatThrowsStopsNoPushAndIsLoggedOnce) {
+    sender->setOutcomeRecorder(
+        [](const btsend::PushOutcome&) { throw std::runtime_error("journal gone"); });
+    ASSERT_EQ(sender->queueSighting(makeSighting(0xE5)), 1);
+    ASSERT_EQ(sender->queueSighting(makeSighting(0xE6)), 2);
+    sender->startPush();
+    ASSERT_TRUE(countersReach(2, 0));
+    EXPECT_EQ(servedDevices(), (std::set<std::uint64_t>{0xE5, 0xE6}));
+    const std::string log = testing_support::errorLogText();
+    const auto first = log.find("push outcome not recorded");
+    ASSERT_NE(first, std::string::npos) << log;
+    EXPECT_EQ(log.find("push outcome not recorded", first + 1), std::string::npos) << log;
+}
+
+// An older library has no report exports: its pushes are recorded with what its results say.
+TEST_F(PushTest, ALibraryWithoutReportsStillPushesAndRecordsItsResults) {
+    fakeobexa::script(0xB2, {0, 3, 2});
+    ASSERT_EQ(sender->queueSighting(makeSighting(0xB1)), 1);
+    ASSERT_EQ(sender->queueSighting(makeSighting(0xB2)), 2);
+    sender->startPush();
+    ASSERT_TRUE(countersReach(1, 1));
+    ASSERT_TRUE(outcomes.reach(2));
+    EXPECT_TRUE(sender->isReady()) << "the missing exports do not unbind the library";
+    const auto all = outcomes.all();
+    const btsend::PushOutcome delivered = outcomeFor(all, 0xB1);
+    const btsend::PushOutcome failed = outcomeFor(all, 0xB2);
+    EXPECT_TRUE(delivered.delivered);
+    EXPECT_EQ(delivered.report.outcome, obexaDelivered);
+    EXPECT_EQ(delivered.report.packets, 0);
+    EXPECT_FALSE(failed.delivered);
+    EXPECT_EQ(failed.report.outcome, obexaConnectionFailed);
+    EXPECT_EQ(failed.campaignName, "Promo");
+    EXPECT_TRUE(sender->pushesInFlight().snapshot().empty());
 }
 
 }  // namespace

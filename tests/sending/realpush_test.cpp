@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "backoffice/backoffice.h"
+#include "outcomelog.h"
 #include "scriptedphone.h"
 #include "sending/sender.h"
 #include "sendingfixture.h"
@@ -40,10 +41,34 @@ class RealPushTest : public SendingStation {
         SendingStation::TearDown();
     }
 
+    // The outcomes of the accepting and the refusing phone's pushes, as the library reported
+    // them: `size` bytes delivered, and the refused last packet.
+    void expectOutcomes(btsend::PushKind kind, std::uint64_t size) {
+        ASSERT_TRUE(outcomes.reach(2));
+        const auto all = outcomes.all();
+        ASSERT_EQ(all.size(), 2u);
+        for (const btsend::PushOutcome& outcome : all) {
+            const std::uint64_t address = outcome.device.record()->device.address;
+            SCOPED_TRACE(address);
+            EXPECT_EQ(outcome.kind, kind);
+            EXPECT_EQ(outcome.delivered, address == accepting);
+            EXPECT_EQ(outcome.report.outcome, address == accepting ? obexaDelivered : obexaRefused);
+            EXPECT_EQ(outcome.report.fileBytes, size);
+            EXPECT_EQ(outcome.report.packetsAccepted,
+                      outcome.report.packets - (address == accepting ? 0 : 1));
+            if (address == accepting) {
+                EXPECT_EQ(outcome.report.bytesAccepted, size);
+            } else {
+                EXPECT_LT(outcome.report.bytesAccepted, size);
+            }
+        }
+    }
+
     ScriptedPhone acceptingPhone{true};
     ScriptedPhone refusingPhone{false};
     platform::TimedMutex radioLock;
     CArrSyncMgr newDevices;
+    OutcomeLog outcomes;
 };
 
 TEST_F(RealPushTest, TheAcceptingPhoneGetsTheFileAndTheRefusingOneCountsAsFailed) {
@@ -53,6 +78,7 @@ TEST_F(RealPushTest, TheAcceptingPhoneGetsTheFileAndTheRefusingOneCountsAsFailed
     btsend::CBtSender sender(radioLock, newDevices, campaigns(), obexaLibrary);
     sender.setServedRecorder(
         [&](const blto::CBtAdWCounter& device) { backOffice.markServed(device); });
+    sender.setOutcomeRecorder(outcomes.recorder());
     ASSERT_TRUE(sender.isReady());
     ASSERT_EQ(sender.queueSighting(makeSighting(accepting)), 1);
     ASSERT_EQ(sender.queueSighting(makeSighting(refusing)), 2);
@@ -68,11 +94,14 @@ TEST_F(RealPushTest, TheAcceptingPhoneGetsTheFileAndTheRefusingOneCountsAsFailed
     EXPECT_TRUE(backOffice.isKnown(*makeSighting(accepting)));
     EXPECT_TRUE(backOffice.isKnown(*makeSighting(refusing))) << "a refusal is served too";
     EXPECT_FALSE(backOffice.isKnown(*makeSighting(0x001122AABB03)));
+    expectOutcomes(btsend::PushKind::normal, picture.size());
+    EXPECT_TRUE(sender.pushesInFlight().snapshot().empty());
 }
 
 TEST_F(RealPushTest, TheRangeTestPushesThePictureAndCountsTheRefusalAsFailed) {
     writeTestPicture();
     btsend::CBtSender sender(radioLock, newDevices, campaigns(), obexaLibrary);
+    sender.setOutcomeRecorder(outcomes.recorder());
     ASSERT_EQ(sender.queueRangeTest(makeSighting(accepting)), 0);
     ASSERT_EQ(sender.queueRangeTest(makeSighting(refusing)), 0);
     ASSERT_TRUE(waitUntil(
@@ -82,6 +111,7 @@ TEST_F(RealPushTest, TheRangeTestPushesThePictureAndCountsTheRefusalAsFailed) {
     EXPECT_EQ(sender.counters().getFailed(), 1);
     EXPECT_EQ(acceptingPhone.body(), std::string(2883, 'G'));
     EXPECT_EQ(acceptingPhone.type(), "image/gif");
+    expectOutcomes(btsend::PushKind::rangeTest, 2883);
 }
 
 }  // namespace

@@ -59,14 +59,17 @@ journal::Entry CJournalFeed::entryFor(const btsend::PushOutcome& outcome,
                                       const std::string& radio) {
     const NyvexSighting& record = *outcome.device.record();
     journal::Entry entry;
-    entry.time = std::chrono::duration_cast<std::chrono::seconds>(
-                     outcome.started.time_since_epoch())
-                     .count();
-    entry.campaign = outcome.campaignName;
+    entry.time =
+        std::chrono::duration_cast<std::chrono::seconds>(outcome.started.time_since_epoch())
+            .count();
+    entry.outcome = outcomeOf(outcome);
+    // The range test's campaign has no name of its own: its rows are named after the test.
+    entry.campaign = outcome.campaignName.empty() && entry.outcome == journal::Outcome::rangeTest
+                         ? std::string(journal::outcomeName(entry.outcome))
+                         : outcome.campaignName;
     entry.sendName = outcome.sendName;
     entry.deviceKey = backo::CBtAdWrapper().memoryKey(record);
     entry.manufacturer = manufacturerOf(record);
-    entry.outcome = outcomeOf(outcome);
     entry.delivered = outcome.delivered;
     entry.packets = outcome.report.packetsAccepted;
     entry.bytes = outcome.report.bytesAccepted;

@@ -68,8 +68,8 @@ std::vector<std::string> addressForms(const std::string& colonForm) {
         littleEndian += static_cast<char>((value >> (8 * i)) & 0xFF);
         bigEndian += static_cast<char>((value >> (8 * (5 - i))) & 0xFF);
     }
-    return {colonForm, lower, compactAddress(colonForm), compactAddress(lower), littleEndian,
-            bigEndian};
+    return {colonForm,    lower,    compactAddress(colonForm), compactAddress(lower),
+            littleEndian, bigEndian};
 }
 
 std::string withoutObexEndpoint(std::string world, const Phone& phone) {
@@ -105,8 +105,7 @@ class JournalEndToEnd : public ::testing::Test {
         ASSERT_TRUE(phonesimListening(*phonesim, listening)) << phonesim->errors();
         auto station = startStation(paths, stationFolder.path(), world(), runtime(), run);
         const bool written = waitUntil(
-            [&] { return entriesByKey(journalFile()).size() >= entries; }, seconds(120),
-            pollFiles);
+            [&] { return entriesByKey(journalFile()).size() >= entries; }, seconds(120), pollFiles);
         EXPECT_TRUE(written) << station->output() << station->errors() << errorLog();
         const auto exitCode = station->stop(SIGTERM, seconds(10));
         ASSERT_TRUE(exitCode.has_value());
@@ -119,8 +118,8 @@ class JournalEndToEnd : public ::testing::Test {
         std::vector<std::string> argv{paths.binDir + "/Nyvex", "--report"};
         argv.insert(argv.end(), options.begin(), options.end());
         const std::string out = (work.path() / "report.out").string();
-        ChildProcess nyvex(ChildProcess::Setup{argv, stationFolder.path().string(), {}, out,
-                                               (work.path() / "report.err").string()});
+        ChildProcess nyvex(ChildProcess::Setup{
+            argv, stationFolder.path().string(), {}, out, (work.path() / "report.err").string()});
         const auto exitCode = nyvex.waitForExit(seconds(20));
         EXPECT_EQ(exitCode, expectedExit) << nyvex.errors();
         reportErrors = nyvex.errors();

@@ -90,8 +90,8 @@ TEST(JournalFeed, TheThreadCentersRangeTestLandsInTheJournal) {
 
     btsend::CBtSender& sender = *station.center->sender();
     ASSERT_EQ(sender.queueRangeTest(sightingOf(phoneAddress)), 0);
-    ASSERT_TRUE(waitUntil([&] { return sender.counters().getFailed() == 1; },
-                          std::chrono::seconds(30)));
+    ASSERT_TRUE(
+        waitUntil([&] { return sender.counters().getFailed() == 1; }, std::chrono::seconds(30)));
     ASSERT_TRUE(waitUntil(
         [&] {
             feed->writer().flush(std::chrono::seconds(1));
@@ -113,6 +113,7 @@ TEST(JournalFeed, TheThreadCentersRangeTestLandsInTheJournal) {
     EXPECT_FALSE(entries[0].delivered);
     EXPECT_EQ(entries[0].manufacturer, "Zeta Phones, Inc.");
     EXPECT_EQ(entries[0].radio, "TestRadio");
+    EXPECT_EQ(entries[0].campaign, "range test");
 }
 
 }  // namespace

@@ -140,6 +140,8 @@ TEST_F(JournalStore, TotalsAgreeWithTheRowsBeforeAndAfterOldRowsGo) {
         {"across one hour's end", {dayStart + 3000, dayStart + 4000}},
         {"one second", {dayStart + 577 * 10, dayStart + 577 * 10}},
         {"one whole hour", {dayStart + 7200, dayStart + 10799}},
+        {"a whole day and parts of two more", {dayStart - 100, dayStart + 86400 + 50000}},
+        {"parts of two days", {dayStart + 50000, dayStart + 86400 + 5000}},
         {"before everything", {0, dayStart - 1}},
     };
     const auto entries = sampleEntries();

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -99,7 +100,7 @@ TEST_F(JournalWriter, ABadJournalIsLoggedOnceAndUsedOnceItIsMended) {
         std::string logged;
     } cases[] = {
         {"missing folder", nullptr, "its folder does not exist"},
-        {"damaged", "this is not a database, but the operator may want it back", "damaged"},
+        {"damaged", "this is not a database, but the operator may want it back", "is damaged or"},
         {"newer version", newer.c_str(), "written by a newer version"},
     };
     for (const auto& c : cases) {
@@ -168,8 +169,6 @@ TEST_F(JournalWriter, AFullQueueDropsCountsAndIsLoggedOnce) {
     }
     EXPECT_EQ(std::count(taken.begin(), taken.end(), false), 5);
     EXPECT_EQ(std::count(taken.begin(), taken.begin() + CJournalWriter::queueCapacity, false), 0);
-    EXPECT_LE(occurrences(testing_support::errorLogText(), "journal queue full, entries dropped"),
-              1u);
     EXPECT_EQ(occurrences(testing_support::errorLogText(), "journal queue full, entries dropped"),
               1u)
         << testing_support::errorLogText();

@@ -5,6 +5,7 @@
 #include "journal/journalstore.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -252,6 +253,32 @@ TEST_F(JournalStore, AReaderSeesWhatTheWriterAddsWhileBothAreOpen) {
     EXPECT_EQ(reader.entryCount(), 15);
     EXPECT_EQ(reader.removeOlderThan(everything.until, 100), -1) << "a reader never writes";
     EXPECT_EQ(writer.entryCount(), 15);
+}
+
+// Another program holding the journal's write lock: the station's write gives up after its
+// short wait and says why, while readers go on reading.
+TEST_F(JournalStore, ALockedJournalFailsAWriteAfterAShortWaitAndReadersGoOn) {
+    makeJournal(sampleEntries(10));
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    CJournalStore writer;
+    ASSERT_TRUE(writer.open(path(), Access::readWrite)) << writer.problem();
+    EXPECT_FALSE(writer.append(sampleEntries(3)));
+    EXPECT_NE(writer.problem().find("locked by another program"), std::string::npos)
+        << writer.problem();
+    EXPECT_EQ(writer.removeOlderThan(everything.until, 10), -1);
+
+    CJournalStore reader;
+    ASSERT_TRUE(reader.open(path(), Access::readOnly)) << reader.problem();
+    EXPECT_EQ(reader.entryCount(), 10);
+
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_TRUE(writer.append(sampleEntries(3))) << writer.problem();
+    EXPECT_EQ(writer.problem(), "");
+    EXPECT_EQ(reader.entryCount(), 13);
 }
 
 }  // namespace

@@ -226,6 +226,17 @@ TEST_F(Report, SummaryCountsWhatTheRowsSay) {
     EXPECT_NE(out.find("  (none): "), std::string::npos) << "a push without a maker's name";
 }
 
+TEST_F(Report, OutcomesALaterVersionAddedAreCountedAsOther) {
+    {
+        journal::CJournalStore store;
+        ASSERT_TRUE(store.open(journalPath(), journal::CJournalStore::Access::readWrite));
+        ASSERT_TRUE(store.append({{entryAt(dayStart, static_cast<Outcome>(9))}}));
+    }
+    ASSERT_EQ(run({"--report", "--since", "2026-03-01", "--until", "2026-03-10"}), 0) << err;
+    EXPECT_NE(out.find("  other: 1\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(": " + std::to_string(entries.size() + 1) + "\n"), std::string::npos);
+}
+
 TEST_F(Report, AJournalThatCannotBeReadEndsWithAClearMessage) {
     const std::string journalBytes = folder.read(journal::journalFileName);
     std::string newer = journalBytes;

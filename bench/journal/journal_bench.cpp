@@ -87,6 +87,8 @@ class BusyYear {
 
 double buildYear() {
     std::filesystem::create_directories(benchFolder());
+    // The error log, should the writer have something to say, goes with the rest.
+    std::filesystem::current_path(benchFolder());
     journal::CJournalStore store;
     if (!store.open(yearJournal(), journal::CJournalStore::Access::readWrite)) {
         throw std::runtime_error(store.problem());
@@ -219,6 +221,7 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     std::error_code ec;
+    std::filesystem::current_path(std::filesystem::temp_directory_path(), ec);
     std::filesystem::remove_all(benchFolder(), ec);
     return 0;
 }

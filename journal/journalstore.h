@@ -37,7 +37,8 @@ struct HourCount {
     bool operator==(const HourCount&) const = default;
 };
 
-// Push attempts and deliveries of one campaign or manufacturer.
+// Push attempts and deliveries of one campaign or manufacturer. A delivery is a push whose
+// outcome is `delivered`, or a range test whose picture arrived (Entry::delivered).
 struct Rate {
     std::string name;
     std::int64_t pushes = 0;

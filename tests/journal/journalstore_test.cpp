@@ -15,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "memory/recordtexts.h"
 #include "tests/common/ordinaryuser.h"
 #include "tests/common/tempfolder.h"
 #include "tests/journal/journalfixture.h"
@@ -106,27 +107,41 @@ TEST_F(JournalStore, EntriesComeBackAsTheyWentIn) {
     EXPECT_EQ(entriesOf(store, secondHour), inRange);
 }
 
+// The journal names a phone only by its salted memory key, stored as its 16 bytes: neither the
+// phone's address in any spelling nor the key's text is in the file, and an address handed
+// over where a key belongs is not kept at all.
 TEST_F(JournalStore, OnlyTheKeysBytesAreStoredNeverItsTextOrAnAddress) {
-    Entry digest = entryAt(dayStart, Outcome::delivered, 1);
-    digest.deviceKey = "00112233445566778899AABBCCDDEEFF";
+    NyvexSighting sighting{};
+    sighting.device.address = 0x001A7DDA7113;
+    backo::CBtAdWrapper texts;
+    const std::string key = texts.memoryKey(sighting);
+    Entry pushed = entryAt(dayStart, Outcome::delivered, 1);
+    pushed.deviceKey = key;
     Entry address = entryAt(dayStart + 1, Outcome::refused, 2);
-    address.deviceKey = "00:1A:7D:DA:71:13";
-    makeJournal({digest, address});
+    address.deviceKey = backo::CBtAdWrapper::addressWithColons(sighting);
+    Entry upperCase = entryAt(dayStart + 2, Outcome::noAnswer, 3);
+    upperCase.deviceKey = "00112233445566778899AABBCCDDEEFF";
+    makeJournal({pushed, address, upperCase});
 
     CJournalStore store;
     ASSERT_TRUE(store.open(path(), Access::readOnly));
     const auto back = entriesOf(store);
-    ASSERT_EQ(back.size(), 2u);
-    EXPECT_EQ(back[0].deviceKey, "00112233445566778899aabbccddeeff");
+    ASSERT_EQ(back.size(), 3u);
+    EXPECT_EQ(back[0].deviceKey, key);
     EXPECT_EQ(back[1].deviceKey, "") << "what is not a key is not kept";
+    EXPECT_EQ(back[2].deviceKey, "00112233445566778899aabbccddeeff");
 
     const std::string bytes = folder.read(journal::journalFileName);
-    for (const char* text : {"00:1A:7D:DA:71:13", "001A7DDA7113", "00112233445566778899",
-                             "00112233445566778899aabbccddeeff"}) {
+    for (const std::string& text :
+         {backo::CBtAdWrapper::addressWithColons(sighting), std::string("00:1a:7d:da:71:13"),
+          backo::CBtAdWrapper::addressPlain(sighting), std::string("001a7dda7113"), key}) {
         EXPECT_EQ(bytes.find(text), std::string::npos) << text;
     }
-    const std::string raw("\x00\x11\x22\x33\x44\x55\x66\x77\x88\x99\xaa\xbb\xcc\xdd\xee\xff", 16);
-    EXPECT_NE(bytes.find(raw), std::string::npos);
+    std::string keyBytes;
+    for (std::size_t i = 0; i < key.size(); i += 2) {
+        keyBytes += static_cast<char>(std::stoi(key.substr(i, 2), nullptr, 16));
+    }
+    EXPECT_NE(bytes.find(keyBytes), std::string::npos);
 }
 
 TEST_F(JournalStore, TotalsAgreeWithTheRowsBeforeAndAfterOldRowsGo) {

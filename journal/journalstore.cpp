@@ -216,6 +216,22 @@ void bindRange(sqlite3_stmt* statement, TimeRange range, std::int64_t period) {
     sqlite3_bind_int64(statement, 6, std::max({range.from, firstWhole, endOfWhole}));
 }
 
+// `path` as the path of a "file:" name: the characters that would end it escaped.
+std::string uriPath(const std::string& path) {
+    std::string escaped;
+    for (const char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            static constexpr char digits[] = "0123456789ABCDEF";
+            escaped += '%';
+            escaped += digits[static_cast<unsigned char>(c) >> 4];
+            escaped += digits[c & 0x0F];
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
 bool fileExists(const std::string& path) {
     std::error_code ec;
     return std::filesystem::exists(path, ec);
@@ -329,22 +345,41 @@ bool CJournalStore::open(const std::string& path, Access access) {
     }
     const int flags = access == Access::readOnly ? SQLITE_OPEN_READONLY
                                                  : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    sqlite3* handle = nullptr;
-    int code = sqlite3_open_v2(path.c_str(), &handle, flags | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (code == SQLITE_OK) {
-        sqlite3_busy_timeout(handle, busyTimeoutMs);
-        code = prepare(handle, path, access);
-    }
-    if (code != SQLITE_OK) {
-        if (lastProblem.empty()) {
-            lastProblem = describe(code, path, handle);
+    std::string failure;  // what SQLite's answer meant, worked out while the handle is there
+    const auto attempt = [&](const std::string& name, int extraFlags) {
+        sqlite3* handle = nullptr;
+        int code = sqlite3_open_v2(name.c_str(), &handle, flags | extraFlags | SQLITE_OPEN_NOMUTEX,
+                                   nullptr);
+        if (code == SQLITE_OK) {
+            sqlite3_busy_timeout(handle, busyTimeoutMs);
+            code = prepare(handle, path, access);
         }
-        statements.reset();
-        sqlite3_close_v2(handle);
-        return false;
+        if (code != SQLITE_OK) {
+            failure = describe(code, path, handle);
+            statements.reset();
+            sqlite3_close_v2(handle);
+            return code;
+        }
+        db = handle;
+        return SQLITE_OK;
+    };
+    int code = attempt(path, 0);
+    // A reader that may not write in the journal's folder cannot make the shared-memory file
+    // readers of a write-ahead log need. Without a log beside it (no station has the journal
+    // open) the file alone is the whole journal, and it is read as a file nobody changes.
+    if (access == Access::readOnly && lastProblem.empty() &&
+        ((code & 0xFF) == SQLITE_READONLY || (code & 0xFF) == SQLITE_CANTOPEN) &&
+        !fileExists(path + "-wal")) {
+        code = attempt("file:" + uriPath(path) + "?immutable=1", SQLITE_OPEN_URI);
     }
-    db = handle;
-    return true;
+    if (code != SQLITE_OK && lastProblem.empty()) {
+        lastProblem = access == Access::readOnly && (code & 0xFF) == SQLITE_READONLY
+                          ? "cannot read the journal " + path +
+                                " while a station writes it: that needs permission to write in "
+                                "its folder"
+                          : failure;
+    }
+    return code == SQLITE_OK;
 }
 
 // Checks the version before anything is written; creates the tables in a new file; makes the

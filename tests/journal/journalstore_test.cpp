@@ -256,6 +256,21 @@ TEST_F(JournalStore, SaysWhyAJournalOutOfReachCannotBeOpened) {
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
 }
 
+// An operator who may read the station's folder but not write in it still gets a report while
+// no station has the journal open.
+TEST_F(JournalStore, AReaderWithoutWritePermissionReadsAJournalNobodyWrites) {
+    makeJournal(sampleEntries(20));
+    ::chmod(folder.folder().c_str(), 0555);
+    ::chmod(path().c_str(), 0444);
+    CJournalStore reader;
+    {
+        testing_support::OrdinaryUserFiles asNobody;
+        ASSERT_TRUE(reader.open(path(), Access::readOnly)) << reader.problem();
+        EXPECT_EQ(entriesOf(reader).size(), 20u);
+    }
+    EXPECT_EQ(reader.entryCount(), 20);
+}
+
 TEST_F(JournalStore, AReaderSeesWhatTheWriterAddsWhileBothAreOpen) {
     CJournalStore writer;
     ASSERT_TRUE(writer.open(path(), Access::readWrite));

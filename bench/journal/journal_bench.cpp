@@ -161,6 +161,17 @@ void BM_ReportOfTheYear(benchmark::State& state) {
     }
 }
 
+// Not a goal, for scale: the CSV of the whole year, every row written out in local time.
+void BM_CsvOfTheYear(benchmark::State& state) {
+    std::uint64_t bytes = 0;
+    for (auto _ : state) {
+        std::ostringstream out;
+        journal::writeCsv(reader(), wholeYear, out);
+        bytes = out.str().size();
+    }
+    state.counters["CSV bytes"] = static_cast<double>(bytes);
+}
+
 // What a push pays: one record(). The worker writes behind it into a journal of its own.
 void BM_RecordOnePush(benchmark::State& state) {
     const auto folder = benchFolder() / "writer";
@@ -204,6 +215,7 @@ BENCHMARK_CAPTURE(BM_RatesOfTheYear, campaign, journal::Grouping::campaign)
 BENCHMARK_CAPTURE(BM_RatesOfTheYear, manufacturer, journal::Grouping::manufacturer)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReportOfTheYear)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CsvOfTheYear)->Unit(benchmark::kMillisecond)->Iterations(1);
 // As many pushes as the queue holds, so every one is queued and none dropped.
 BENCHMARK(BM_RecordOnePush)->Unit(benchmark::kMicrosecond)->Iterations(4000);
 BENCHMARK(BM_AppendFullQueue)->Unit(benchmark::kMillisecond);

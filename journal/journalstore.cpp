@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <map>
@@ -16,11 +17,15 @@ namespace {
 constexpr int schemaVersion = 1;
 constexpr int busyTimeoutMs = 300;
 constexpr std::int64_t secondsPerHour = 3600;
+constexpr std::int64_t secondsPerDay = 86400;
 
 // Texts are kept once in small lookup tables; a row holds their numbers, the device key as 16
-// bytes and the time as whole seconds, which keeps a row near 50 bytes. The table `hours`
-// holds the totals per hour, campaign, manufacturer and outcome; the triggers keep it in step
-// with every row added or removed, so queries never have to read the rows of whole hours.
+// bytes and the time as whole seconds, which keeps a row near 50 bytes. Beside the rows the
+// journal keeps totals: pushes per hour and outcome (the chart), and pushes, deliveries and
+// bytes per day and campaign and per day and manufacturer (the success rates). The triggers
+// keep them in step with every row added or removed, retention included. Totals per hour,
+// campaign, manufacturer and outcome at once would hold nearly as many rows as the journal at
+// a busy station, and a year of them could not be summed at once.
 constexpr const char* schema = R"sql(
 CREATE TABLE campaigns(id INTEGER PRIMARY KEY, campaign TEXT NOT NULL, sendName TEXT NOT NULL,
                        UNIQUE(campaign, sendName));
@@ -31,57 +36,84 @@ CREATE TABLE entries(time INTEGER NOT NULL, campaign INTEGER NOT NULL, device BL
                      delivered INTEGER NOT NULL, packets INTEGER NOT NULL,
                      bytes INTEGER NOT NULL, duration INTEGER NOT NULL, radio INTEGER NOT NULL);
 CREATE INDEX entriesByTime ON entries(time);
-CREATE TABLE hours(hour INTEGER NOT NULL, outcome INTEGER NOT NULL, campaign INTEGER NOT NULL,
-                   manufacturer INTEGER NOT NULL, pushes INTEGER NOT NULL,
-                   delivered INTEGER NOT NULL, bytes INTEGER NOT NULL,
-                   PRIMARY KEY(hour, outcome, campaign, manufacturer)) WITHOUT ROWID;
+CREATE TABLE hourOutcomes(hour INTEGER NOT NULL, outcome INTEGER NOT NULL,
+                          pushes INTEGER NOT NULL, PRIMARY KEY(hour, outcome)) WITHOUT ROWID;
+CREATE TABLE dayCampaigns(day INTEGER NOT NULL, campaign INTEGER NOT NULL,
+                          pushes INTEGER NOT NULL, delivered INTEGER NOT NULL,
+                          bytes INTEGER NOT NULL, PRIMARY KEY(day, campaign)) WITHOUT ROWID;
+CREATE TABLE dayManufacturers(day INTEGER NOT NULL, manufacturer INTEGER NOT NULL,
+                              pushes INTEGER NOT NULL, delivered INTEGER NOT NULL,
+                              bytes INTEGER NOT NULL, PRIMARY KEY(day, manufacturer))
+                              WITHOUT ROWID;
 CREATE TRIGGER entryAdded AFTER INSERT ON entries BEGIN
-    INSERT INTO hours VALUES(new.time - ((new.time % 3600) + 3600) % 3600, new.outcome,
-                             new.campaign, new.manufacturer, 1,
-                             new.outcome = 0 OR new.delivered <> 0, new.bytes)
+    INSERT INTO hourOutcomes VALUES(new.time - ((new.time % 3600) + 3600) % 3600, new.outcome, 1)
+    ON CONFLICT DO UPDATE SET pushes = pushes + 1;
+    INSERT INTO dayCampaigns VALUES(new.time - ((new.time % 86400) + 86400) % 86400,
+                                    new.campaign, 1, new.outcome = 0 OR new.delivered <> 0,
+                                    new.bytes)
+    ON CONFLICT DO UPDATE SET pushes = pushes + 1, delivered = delivered + excluded.delivered,
+                              bytes = bytes + excluded.bytes;
+    INSERT INTO dayManufacturers VALUES(new.time - ((new.time % 86400) + 86400) % 86400,
+                                        new.manufacturer, 1,
+                                        new.outcome = 0 OR new.delivered <> 0, new.bytes)
     ON CONFLICT DO UPDATE SET pushes = pushes + 1, delivered = delivered + excluded.delivered,
                               bytes = bytes + excluded.bytes;
 END;
 CREATE TRIGGER entryRemoved AFTER DELETE ON entries BEGIN
-    UPDATE hours SET pushes = pushes - 1,
-                     delivered = delivered - (old.outcome = 0 OR old.delivered <> 0),
-                     bytes = bytes - old.bytes
+    UPDATE hourOutcomes SET pushes = pushes - 1
+    WHERE hour = old.time - ((old.time % 3600) + 3600) % 3600 AND outcome = old.outcome;
+    DELETE FROM hourOutcomes
     WHERE hour = old.time - ((old.time % 3600) + 3600) % 3600 AND outcome = old.outcome
-      AND campaign = old.campaign AND manufacturer = old.manufacturer;
-    DELETE FROM hours
-    WHERE hour = old.time - ((old.time % 3600) + 3600) % 3600 AND outcome = old.outcome
-      AND campaign = old.campaign AND manufacturer = old.manufacturer AND pushes <= 0;
+      AND pushes <= 0;
+    UPDATE dayCampaigns SET pushes = pushes - 1,
+                            delivered = delivered - (old.outcome = 0 OR old.delivered <> 0),
+                            bytes = bytes - old.bytes
+    WHERE day = old.time - ((old.time % 86400) + 86400) % 86400 AND campaign = old.campaign;
+    DELETE FROM dayCampaigns
+    WHERE day = old.time - ((old.time % 86400) + 86400) % 86400 AND campaign = old.campaign
+      AND pushes <= 0;
+    UPDATE dayManufacturers SET pushes = pushes - 1,
+                                delivered = delivered - (old.outcome = 0 OR old.delivered <> 0),
+                                bytes = bytes - old.bytes
+    WHERE day = old.time - ((old.time % 86400) + 86400) % 86400
+      AND manufacturer = old.manufacturer;
+    DELETE FROM dayManufacturers
+    WHERE day = old.time - ((old.time % 86400) + 86400) % 86400
+      AND manufacturer = old.manufacturer AND pushes <= 0;
 END;
 )sql";
 
-// A query over [from, until] reads the totals of the whole hours inside it and the rows of the
-// hours it only partly covers (?3 is the first whole hour, ?4 the end of the last one), so its
-// answer is exact to the second.
-constexpr const char* rowsOfPartHours =
-    "SELECT time - ((time % 3600) + 3600) % 3600 AS hour, outcome, campaign, manufacturer, "
-    "1 AS pushes, (outcome = 0 OR delivered <> 0) AS delivered, bytes FROM entries "
-    "WHERE time BETWEEN ?1 AND ?2 AND (time < ?3 OR time >= ?4)";
-constexpr const char* wholeHours =
-    "SELECT hour, outcome, campaign, manufacturer, pushes, delivered, bytes FROM hours "
-    "WHERE hour >= ?3 AND hour < ?4";
-
-std::string totalsOf(const char* columns) {
-    return std::string("SELECT ") + columns + " FROM (" + wholeHours + " UNION ALL " +
-           rowsOfPartHours + ")";
+// A query over [from, until] reads the totals of the whole hours or days inside it (from ?3
+// to before ?4) and the rows of the hours or days it only partly covers: from ?1 to ?5 before
+// them and from ?6 to ?2 after them. Its answer is exact to the second.
+std::string partRows(const std::string& columns) {
+    return "SELECT " + columns + " FROM entries WHERE time BETWEEN ?1 AND ?5 UNION ALL SELECT " +
+           columns + " FROM entries WHERE time BETWEEN ?6 AND ?2";
 }
 
 const std::string hourlyQuery =
-    totalsOf("hour, outcome, sum(pushes)") + " GROUP BY hour, outcome ORDER BY hour, outcome";
+    "SELECT hour, outcome, sum(pushes) FROM ("
+    "SELECT hour, outcome, pushes FROM hourOutcomes WHERE hour >= ?3 AND hour < ?4 UNION ALL " +
+    partRows("time - ((time % 3600) + 3600) % 3600, outcome, 1") +
+    ") GROUP BY hour, outcome ORDER BY hour, outcome";
+
+// Per campaign or manufacturer number first, then per name: one campaign may have been sent
+// under several send names.
+std::string ratesQuery(const std::string& column, const std::string& totals,
+                       const std::string& names, const std::string& nameColumn) {
+    return "SELECT n." + nameColumn + ", sum(t.p), sum(t.d), sum(t.b) FROM (SELECT " + column +
+           " AS id, sum(pushes) AS p, sum(delivered) AS d, sum(bytes) AS b FROM (SELECT " + column +
+           ", pushes, delivered, bytes FROM " + totals +
+           " WHERE day >= ?3 AND day < ?4 UNION ALL " +
+           partRows(column + ", 1, (outcome = 0 OR delivered <> 0), bytes") + ") GROUP BY " +
+           column + ") AS t JOIN " + names + " AS n ON n.id = t.id GROUP BY n." + nameColumn +
+           " ORDER BY n." + nameColumn;
+}
+
 const std::string campaignRatesQuery =
-    "SELECT c.campaign, sum(t.p), sum(t.d), sum(t.b) FROM (" +
-    totalsOf("campaign, sum(pushes) AS p, sum(delivered) AS d, sum(bytes) AS b") +
-    " GROUP BY campaign) AS t JOIN campaigns AS c ON c.id = t.campaign "
-    "GROUP BY c.campaign ORDER BY c.campaign";
+    ratesQuery("campaign", "dayCampaigns", "campaigns", "campaign");
 const std::string manufacturerRatesQuery =
-    "SELECT m.name, t.p, t.d, t.b FROM (" +
-    totalsOf("manufacturer, sum(pushes) AS p, sum(delivered) AS d, sum(bytes) AS b") +
-    " GROUP BY manufacturer) AS t JOIN manufacturers AS m ON m.id = t.manufacturer "
-    "ORDER BY m.name";
+    ratesQuery("manufacturer", "dayManufacturers", "manufacturers", "name");
 constexpr const char* entriesQuery =
     "SELECT e.time, c.campaign, c.sendName, e.device, m.name, e.outcome, e.delivered, "
     "e.packets, e.bytes, e.duration, r.name FROM entries AS e "
@@ -92,8 +124,8 @@ constexpr const char* removeQuery =
     "DELETE FROM entries WHERE rowid IN "
     "(SELECT rowid FROM entries WHERE time < ?1 ORDER BY time LIMIT ?2)";
 
-std::int64_t hourOf(std::int64_t time) {
-    return time - ((time % secondsPerHour) + secondsPerHour) % secondsPerHour;
+std::int64_t startOf(std::int64_t time, std::int64_t period) {
+    return time - ((time % period) + period) % period;
 }
 
 // The key's 32 hexadecimal digits as 16 bytes; none for anything else, which is then not
@@ -171,13 +203,33 @@ class Use {
     sqlite3_stmt* statement;
 };
 
-void bindRange(sqlite3_stmt* statement, TimeRange range) {
+// The range, and the whole hours or days (`period`) inside it.
+void bindRange(sqlite3_stmt* statement, TimeRange range, std::int64_t period) {
     sqlite3_bind_int64(statement, 1, range.from);
     sqlite3_bind_int64(statement, 2, range.until);
-    const std::int64_t firstWholeHour = hourOf(range.from + secondsPerHour - 1);
-    const std::int64_t endOfWholeHours = hourOf(range.until + 1);
-    sqlite3_bind_int64(statement, 3, firstWholeHour);
-    sqlite3_bind_int64(statement, 4, endOfWholeHours);
+    const std::int64_t firstWhole = startOf(range.from + period - 1, period);
+    const std::int64_t endOfWhole = startOf(range.until + 1, period);
+    sqlite3_bind_int64(statement, 3, firstWhole);
+    sqlite3_bind_int64(statement, 4, endOfWhole);
+    // Inside a single period nothing is whole, and every row is read before it.
+    sqlite3_bind_int64(statement, 5, std::min(range.until, firstWhole - 1));
+    sqlite3_bind_int64(statement, 6, std::max({range.from, firstWhole, endOfWhole}));
+}
+
+// `path` as the path of a "file:" name: the characters that would end it escaped.
+std::string uriPath(const std::string& path) {
+    std::string escaped;
+    for (const char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            static constexpr char digits[] = "0123456789ABCDEF";
+            escaped += '%';
+            escaped += digits[static_cast<unsigned char>(c) >> 4];
+            escaped += digits[c & 0x0F];
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
 }
 
 bool fileExists(const std::string& path) {
@@ -293,22 +345,41 @@ bool CJournalStore::open(const std::string& path, Access access) {
     }
     const int flags = access == Access::readOnly ? SQLITE_OPEN_READONLY
                                                  : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    sqlite3* handle = nullptr;
-    int code = sqlite3_open_v2(path.c_str(), &handle, flags | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (code == SQLITE_OK) {
-        sqlite3_busy_timeout(handle, busyTimeoutMs);
-        code = prepare(handle, path, access);
-    }
-    if (code != SQLITE_OK) {
-        if (lastProblem.empty()) {
-            lastProblem = describe(code, path, handle);
+    std::string failure;  // what SQLite's answer meant, worked out while the handle is there
+    const auto attempt = [&](const std::string& name, int extraFlags) {
+        sqlite3* handle = nullptr;
+        int code = sqlite3_open_v2(name.c_str(), &handle, flags | extraFlags | SQLITE_OPEN_NOMUTEX,
+                                   nullptr);
+        if (code == SQLITE_OK) {
+            sqlite3_busy_timeout(handle, busyTimeoutMs);
+            code = prepare(handle, path, access);
         }
-        statements.reset();
-        sqlite3_close_v2(handle);
-        return false;
+        if (code != SQLITE_OK) {
+            failure = describe(code, path, handle);
+            statements.reset();
+            sqlite3_close_v2(handle);
+            return code;
+        }
+        db = handle;
+        return SQLITE_OK;
+    };
+    int code = attempt(path, 0);
+    // A reader that may not write in the journal's folder cannot make the shared-memory file
+    // readers of a write-ahead log need. Without a log beside it (no station has the journal
+    // open) the file alone is the whole journal, and it is read as a file nobody changes.
+    if (access == Access::readOnly && lastProblem.empty() &&
+        ((code & 0xFF) == SQLITE_READONLY || (code & 0xFF) == SQLITE_CANTOPEN) &&
+        !fileExists(path + "-wal")) {
+        code = attempt("file:" + uriPath(path) + "?immutable=1", SQLITE_OPEN_URI);
     }
-    db = handle;
-    return true;
+    if (code != SQLITE_OK && lastProblem.empty()) {
+        lastProblem = access == Access::readOnly && (code & 0xFF) == SQLITE_READONLY
+                          ? "cannot read the journal " + path +
+                                " while a station writes it: that needs permission to write in "
+                                "its folder"
+                          : failure;
+    }
+    return code == SQLITE_OK;
 }
 
 // Checks the version before anything is written; creates the tables in a new file; makes the
@@ -525,7 +596,7 @@ std::vector<HourCount> CJournalStore::hourly(TimeRange range) const {
     }
     sqlite3_stmt* query = statements->hourly.get();
     Use use(query);
-    bindRange(query, range);
+    bindRange(query, range, secondsPerHour);
     int step = SQLITE_ROW;
     while ((step = sqlite3_step(query)) == SQLITE_ROW) {
         counts.push_back({sqlite3_column_int64(query, 0),
@@ -548,7 +619,7 @@ std::vector<Rate> CJournalStore::rates(TimeRange range, Grouping grouping) const
     sqlite3_stmt* query = grouping == Grouping::campaign ? statements->campaignRates.get()
                                                          : statements->manufacturerRates.get();
     Use use(query);
-    bindRange(query, range);
+    bindRange(query, range, secondsPerDay);
     int step = SQLITE_ROW;
     while ((step = sqlite3_step(query)) == SQLITE_ROW) {
         found.push_back({columnText(query, 0), sqlite3_column_int64(query, 1),
@@ -601,7 +672,7 @@ std::int64_t CJournalStore::entryCount() const {
     if (!db) {
         return 0;
     }
-    const auto [code, count] = queryNumber(db, "SELECT coalesce(sum(pushes), 0) FROM hours");
+    const auto [code, count] = queryNumber(db, "SELECT coalesce(sum(pushes), 0) FROM hourOutcomes");
     if (code != SQLITE_OK) {
         fail(code);
         return 0;

@@ -82,6 +82,8 @@ void CJournalWriter::run() {
             write(batch);
         } catch (const std::exception& error) {
             reportOnce(std::string("the journal writer failed: ") + error.what());
+        } catch (...) {
+            reportOnce("the journal writer failed");
         }
         finishBatch();
     }

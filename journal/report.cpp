@@ -143,8 +143,10 @@ bool writeSummary(const CJournalStore& store, TimeRange range, std::ostream& out
     }
     std::array<std::int64_t, allOutcomes.size()> perOutcome{};
     std::int64_t total = 0;
+    std::int64_t unknown = 0;  // outcomes a later version added
     for (const HourCount& count : hours) {
-        perOutcome.at(static_cast<std::size_t>(count.outcome)) += count.pushes;
+        const auto index = static_cast<std::size_t>(count.outcome);
+        (index < perOutcome.size() ? perOutcome[index] : unknown) += count.pushes;
         total += count.pushes;
     }
     out << "Pushes from " << localTimeText(range.from) << " to " << localTimeText(range.until)
@@ -152,6 +154,9 @@ bool writeSummary(const CJournalStore& store, TimeRange range, std::ostream& out
     for (const Outcome outcome : allOutcomes) {
         out << "  " << outcomeName(outcome) << ": "
             << perOutcome.at(static_cast<std::size_t>(outcome)) << '\n';
+    }
+    if (unknown > 0) {
+        out << "  other: " << unknown << '\n';
     }
     writeRates(campaigns, "Success rate per campaign", out);
     writeRates(manufacturers, "Success rate per manufacturer", out);
@@ -205,8 +210,10 @@ std::optional<ReportRequest> parseReportArguments(const std::vector<std::string>
     return request;
 }
 
-int runReport(const std::vector<std::string>& arguments, const std::string& stationFolder,
-              std::ostream& out, std::ostream& err) {
+namespace {
+
+int report(const std::vector<std::string>& arguments, const std::string& stationFolder,
+           std::ostream& out, std::ostream& err) {
     std::string error;
     const auto request = parseReportArguments(arguments, error);
     if (!request) {
@@ -227,6 +234,18 @@ int runReport(const std::vector<std::string>& arguments, const std::string& stat
         return 1;
     }
     return 0;
+}
+
+}  // namespace
+
+int runReport(const std::vector<std::string>& arguments, const std::string& stationFolder,
+              std::ostream& out, std::ostream& err) {
+    try {
+        return report(arguments, stationFolder, out, err);
+    } catch (const std::exception& error) {
+        err << "the report failed: " << error.what() << '\n';
+        return 1;
+    }
 }
 
 }  // namespace journal

@@ -5,6 +5,7 @@
 #include "journal/journalstore.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "memory/recordtexts.h"
 #include "tests/common/ordinaryuser.h"
 #include "tests/common/tempfolder.h"
 #include "tests/journal/journalfixture.h"
@@ -105,27 +107,41 @@ TEST_F(JournalStore, EntriesComeBackAsTheyWentIn) {
     EXPECT_EQ(entriesOf(store, secondHour), inRange);
 }
 
+// The journal names a phone only by its salted memory key, stored as its 16 bytes: neither the
+// phone's address in any spelling nor the key's text is in the file, and an address handed
+// over where a key belongs is not kept at all.
 TEST_F(JournalStore, OnlyTheKeysBytesAreStoredNeverItsTextOrAnAddress) {
-    Entry digest = entryAt(dayStart, Outcome::delivered, 1);
-    digest.deviceKey = "00112233445566778899AABBCCDDEEFF";
+    NyvexSighting sighting{};
+    sighting.device.address = 0x001A7DDA7113;
+    backo::CBtAdWrapper texts;
+    const std::string key = texts.memoryKey(sighting);
+    Entry pushed = entryAt(dayStart, Outcome::delivered, 1);
+    pushed.deviceKey = key;
     Entry address = entryAt(dayStart + 1, Outcome::refused, 2);
-    address.deviceKey = "00:1A:7D:DA:71:13";
-    makeJournal({digest, address});
+    address.deviceKey = backo::CBtAdWrapper::addressWithColons(sighting);
+    Entry upperCase = entryAt(dayStart + 2, Outcome::noAnswer, 3);
+    upperCase.deviceKey = "00112233445566778899AABBCCDDEEFF";
+    makeJournal({pushed, address, upperCase});
 
     CJournalStore store;
     ASSERT_TRUE(store.open(path(), Access::readOnly));
     const auto back = entriesOf(store);
-    ASSERT_EQ(back.size(), 2u);
-    EXPECT_EQ(back[0].deviceKey, "00112233445566778899aabbccddeeff");
+    ASSERT_EQ(back.size(), 3u);
+    EXPECT_EQ(back[0].deviceKey, key);
     EXPECT_EQ(back[1].deviceKey, "") << "what is not a key is not kept";
+    EXPECT_EQ(back[2].deviceKey, "00112233445566778899aabbccddeeff");
 
     const std::string bytes = folder.read(journal::journalFileName);
-    for (const char* text : {"00:1A:7D:DA:71:13", "001A7DDA7113", "00112233445566778899",
-                             "00112233445566778899aabbccddeeff"}) {
+    for (const std::string& text :
+         {backo::CBtAdWrapper::addressWithColons(sighting), std::string("00:1a:7d:da:71:13"),
+          backo::CBtAdWrapper::addressPlain(sighting), std::string("001a7dda7113"), key}) {
         EXPECT_EQ(bytes.find(text), std::string::npos) << text;
     }
-    const std::string raw("\x00\x11\x22\x33\x44\x55\x66\x77\x88\x99\xaa\xbb\xcc\xdd\xee\xff", 16);
-    EXPECT_NE(bytes.find(raw), std::string::npos);
+    std::string keyBytes;
+    for (std::size_t i = 0; i < key.size(); i += 2) {
+        keyBytes += static_cast<char>(std::stoi(key.substr(i, 2), nullptr, 16));
+    }
+    EXPECT_NE(bytes.find(keyBytes), std::string::npos);
 }
 
 TEST_F(JournalStore, TotalsAgreeWithTheRowsBeforeAndAfterOldRowsGo) {
@@ -140,6 +156,8 @@ TEST_F(JournalStore, TotalsAgreeWithTheRowsBeforeAndAfterOldRowsGo) {
         {"across one hour's end", {dayStart + 3000, dayStart + 4000}},
         {"one second", {dayStart + 577 * 10, dayStart + 577 * 10}},
         {"one whole hour", {dayStart + 7200, dayStart + 10799}},
+        {"a whole day and parts of two more", {dayStart - 100, dayStart + 86400 + 50000}},
+        {"parts of two days", {dayStart + 50000, dayStart + 86400 + 5000}},
         {"before everything", {0, dayStart - 1}},
     };
     const auto entries = sampleEntries();
@@ -238,6 +256,21 @@ TEST_F(JournalStore, SaysWhyAJournalOutOfReachCannotBeOpened) {
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
 }
 
+// An operator who may read the station's folder but not write in it still gets a report while
+// no station has the journal open.
+TEST_F(JournalStore, AReaderWithoutWritePermissionReadsAJournalNobodyWrites) {
+    makeJournal(sampleEntries(20));
+    ::chmod(folder.folder().c_str(), 0555);
+    ::chmod(path().c_str(), 0444);
+    CJournalStore reader;
+    {
+        testing_support::OrdinaryUserFiles asNobody;
+        ASSERT_TRUE(reader.open(path(), Access::readOnly)) << reader.problem();
+        EXPECT_EQ(entriesOf(reader).size(), 20u);
+    }
+    EXPECT_EQ(reader.entryCount(), 20);
+}
+
 TEST_F(JournalStore, AReaderSeesWhatTheWriterAddsWhileBothAreOpen) {
     CJournalStore writer;
     ASSERT_TRUE(writer.open(path(), Access::readWrite));
@@ -250,6 +283,32 @@ TEST_F(JournalStore, AReaderSeesWhatTheWriterAddsWhileBothAreOpen) {
     EXPECT_EQ(reader.entryCount(), 15);
     EXPECT_EQ(reader.removeOlderThan(everything.until, 100), -1) << "a reader never writes";
     EXPECT_EQ(writer.entryCount(), 15);
+}
+
+// Another program holding the journal's write lock: the station's write gives up after its
+// short wait and says why, while readers go on reading.
+TEST_F(JournalStore, ALockedJournalFailsAWriteAfterAShortWaitAndReadersGoOn) {
+    makeJournal(sampleEntries(10));
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    CJournalStore writer;
+    ASSERT_TRUE(writer.open(path(), Access::readWrite)) << writer.problem();
+    EXPECT_FALSE(writer.append(sampleEntries(3)));
+    EXPECT_NE(writer.problem().find("locked by another program"), std::string::npos)
+        << writer.problem();
+    EXPECT_EQ(writer.removeOlderThan(everything.until, 10), -1);
+
+    CJournalStore reader;
+    ASSERT_TRUE(reader.open(path(), Access::readOnly)) << reader.problem();
+    EXPECT_EQ(reader.entryCount(), 10);
+
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_TRUE(writer.append(sampleEntries(3))) << writer.problem();
+    EXPECT_EQ(writer.problem(), "");
+    EXPECT_EQ(reader.entryCount(), 13);
 }
 
 }  // namespace

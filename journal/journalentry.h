@@ -21,10 +21,9 @@ enum class Outcome : int {
     fileUnusable = 5,
     rangeTest = 6,
 };
-constexpr std::array<Outcome, 7> allOutcomes{Outcome::delivered,        Outcome::refused,
-                                             Outcome::noAnswer,         Outcome::connectionFailed,
-                                             Outcome::noService,        Outcome::fileUnusable,
-                                             Outcome::rangeTest};
+constexpr std::array<Outcome, 7> allOutcomes{
+    Outcome::delivered, Outcome::refused,      Outcome::noAnswer, Outcome::connectionFailed,
+    Outcome::noService, Outcome::fileUnusable, Outcome::rangeTest};
 
 // "delivered", "refused", "no answer", "connection failed", "no service", "file unusable",
 // "range test": the names reports and CSV files use.

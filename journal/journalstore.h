@@ -1,9 +1,10 @@
 #pragma once
 // The outcome journal's file: an SQLite database in WAL mode (crash-safe; readers, such as the
 // statistics window or a report, never wait for the station that writes). The schema carries
-// its version; a journal written by a newer version is refused and never touched. Every query
-// reads the hourly totals the database keeps beside the rows, so a year of a busy station
-// answers at once.
+// its version; a journal written by a newer version is refused and never touched. The queries
+// read the totals the database keeps beside the rows (per hour and outcome, per day and
+// campaign or manufacturer) and only the rows of the hours or days a range covers in part, so
+// a year of a busy station answers at once and every answer is exact to the second.
 
 #include <cstdint>
 #include <functional>
@@ -36,7 +37,8 @@ struct HourCount {
     bool operator==(const HourCount&) const = default;
 };
 
-// Push attempts and deliveries of one campaign or manufacturer.
+// Push attempts and deliveries of one campaign or manufacturer. A delivery is a push whose
+// outcome is `delivered`, or a range test whose picture arrived (Entry::delivered).
 struct Rate {
     std::string name;
     std::int64_t pushes = 0;
@@ -71,7 +73,9 @@ class CJournalStore {
     // -1 on failure.
     int removeOlderThan(std::int64_t before, int limit);
 
-    // Per hour and outcome, hours without pushes left out, ordered by hour and outcome.
+    // Per hour and outcome, hours without pushes left out, ordered by hour and outcome. An hour
+    // the range covers in part counts only its pushes inside the range. A journal written by a
+    // later version may hold outcomes this one does not know (see allOutcomes).
     std::vector<HourCount> hourly(TimeRange range) const;
     // Per campaign or manufacturer, ordered by name.
     std::vector<Rate> rates(TimeRange range, Grouping grouping) const;
@@ -81,6 +85,12 @@ class CJournalStore {
 
   private:
     struct Statements;
+    int prepare(sqlite3* handle, const std::string& path, Access access);
+    int makeStatements(sqlite3* handle);
+    bool insert(const Entry& entry);
+    void forgetLookups();
+    bool fail(int code) const;
+
     sqlite3* db = nullptr;
     std::unique_ptr<Statements> statements;
     mutable std::string lastProblem;

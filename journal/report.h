@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "journal/journalstore.h"
 #include "journal/journalentry.h"
+#include "journal/journalstore.h"
 
 namespace journal {
 
@@ -21,15 +21,16 @@ constexpr const char* csvHeader =
 // One CSV line (no line end): the time as local "YYYY-MM-DD HH:MM:SS", texts quoted when they
 // hold a comma, a quote or a line break.
 std::string csvLine(const Entry& entry);
-// The header and every entry of `range`; false (and `error` set) when the journal failed.
+// The header and every entry of `range`; false (the store's problem() set) when the journal
+// failed.
 bool writeCsv(const CJournalStore& store, TimeRange range, std::ostream& out);
 // The summary of `range` as readable text.
 bool writeSummary(const CJournalStore& store, TimeRange range, std::ostream& out);
 
 // The command line of a report: Nyvex --report [--since DATE] [--until DATE] [--csv]. DATE is
 // a local date "YYYY-MM-DD" (since: from its start; until: to its end) or a local time
-// "YYYY-MM-DD HH:MM". Without --since the report starts 30 days before now; without --until
-// it ends now.
+// "YYYY-MM-DD HH:MM" (until: to the end of that minute). Without --until the report ends now;
+// without --since it starts 30 days before its end.
 struct ReportRequest {
     TimeRange range;
     bool csv = false;

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config clang-format
-    qt6-base-dev qt6-charts-dev libbluetooth-dev libexpat1-dev libsimpleini-dev libsqlite3-dev
+    qt6-base-dev qt6-charts-dev libqt6opengl6-dev libbluetooth-dev libexpat1-dev libsimpleini-dev libsqlite3-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     ieee-data media-types openobex-apps obexftp
     libsystemd-dev udev dbus python3-dbusmock

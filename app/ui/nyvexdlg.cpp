@@ -13,6 +13,7 @@
 #include "app/ui/tooldialogs.h"
 #include "backoffice/backoffice.h"
 #include "campaigns/campaignmgr.h"
+#include "journal/ui/statisticsdlg.h"
 #include "support/errlog.h"
 #include "support/ui/artwork.h"
 #include "support/ui/displaytext.h"
@@ -23,6 +24,8 @@ namespace {
 
 constexpr int campaignIconSize = 15;
 constexpr int campaignIconColumnWidth = 17;
+// The statistics window's menu item; it opens the window without pausing any worker.
+constexpr int statisticsCommand = 32778;
 
 struct MenuItem {
     ToolCommand command;
@@ -93,6 +96,10 @@ CNyvexDlg::CNyvexDlg(QWidget* parent)
     ui->campaignList->header()->setSectionResizeMode(0, QHeaderView::Fixed);
     ui->campaignList->setColumnWidth(0, campaignIconColumnWidth);
     ui->campaignList->header()->setStretchLastSection(true);
+    ui->inFlightList->setHeaderLabels(
+        {text("in_flight_phone"), text("in_flight_campaign"), text("in_flight_sent")});
+    connect(&inFlightTimer, &QTimer::timeout, this, &CNyvexDlg::showPushesInFlight);
+    inFlightTimer.start(inFlightMs);
 
     connect(ui->clearMemoryButton, &QPushButton::clicked, this, &CNyvexDlg::clearMemory);
     connect(ui->cancelButton, &QPushButton::clicked, this, &CNyvexDlg::reject);
@@ -140,6 +147,7 @@ void CNyvexDlg::setLabels() {
     setItemText(1105, "only_topmost");
     setItemText(1001, "clear_memory");
     setItemText(2, "cancel");
+    setItemText(1120, "in_flight");
     ui->statusLabel->setToolTip(text("status_legend"));
 }
 
@@ -156,6 +164,10 @@ QMenuBar* CNyvexDlg::makeMenu() {
         connect(action, &QAction::triggered, this,
                 [this, command = item.command] { CToolDialogs::program().run(command, this); });
     }
+    QAction* statistics = tools->addAction(text("statistics"));
+    statistics->setObjectName(QStringLiteral("statisticsAction"));
+    statistics->setProperty(controlIdProperty, statisticsCommand);
+    connect(statistics, &QAction::triggered, this, &CNyvexDlg::openStatistics);
     // Window managers here offer no system menu a program could add to: the about item sits
     // in the menu bar instead.
     QAction* about = bar->addAction(QString::fromLatin1(programtexts::aboutItem));
@@ -275,6 +287,29 @@ void CNyvexDlg::showCounters() {
     setNumber(1012, c->sender()->counters().getSuccessful());
     setNumber(1013, c->sender()->counters().getFailed());
     ui->statusLabel->setText(QString::fromStdString(c->statusText()));
+}
+
+void CNyvexDlg::showPushesInFlight() {
+    CThreadCenter* c = center();
+    const std::vector<btsend::CPushesInFlight::Push> pushes =
+        c != nullptr ? c->sender()->pushesInFlight().snapshot()
+                     : std::vector<btsend::CPushesInFlight::Push>();
+    ui->inFlightList->clear();
+    for (const btsend::CPushesInFlight::Push& push : pushes) {
+        const QString sent = text("kb_of_kb")
+                                 .arg((push.bytesAccepted + 1023) / 1024)
+                                 .arg((push.fileBytes + 1023) / 1024);
+        new QTreeWidgetItem(ui->inFlightList,
+                            {displayText(QString::fromStdString(push.phoneName)),
+                             displayText(QString::fromStdString(push.campaignName)), sent});
+    }
+}
+
+// The journal of the station's folder; the window reads it while the station goes on.
+void CNyvexDlg::openStatistics() {
+    const CInit* config = theApp().config();
+    const std::string folder = config != nullptr ? config->folder() : std::string(".");
+    journal::ui::CStatisticsDlg(folder, this).exec();
 }
 
 void CNyvexDlg::showRadioPanel() {

@@ -28,6 +28,8 @@ class CNyvexDlg : public CResoFilter, private CUserNotice {
   public:
     static constexpr int dialogTemplate = 102;
     static constexpr int timerMs = 2200;
+    // The pushes in flight are shown more often, so their bytes visibly grow.
+    static constexpr int inFlightMs = 500;
     static constexpr int maxDevices = 20;
     // Ticks the device list keeps its items after the sightings ran out.
     static constexpr int emptyTicksKept = 16;
@@ -68,6 +70,8 @@ class CNyvexDlg : public CResoFilter, private CUserNotice {
     void showDevices();
     void showCounters();
     void showRadioPanel();
+    void showPushesInFlight();
+    void openStatistics();
     void showCampaigns();
     void startActivity();
     void stopActivity();
@@ -80,6 +84,7 @@ class CNyvexDlg : public CResoFilter, private CUserNotice {
     std::unique_ptr<CRadioWatch> radioWatch;
     CUserNotice* previousNotice = nullptr;
     QTimer timer;
+    QTimer inFlightTimer;
     CStationTick ticker{CStationTick::RadioCheck::never};
     int emptyTicks = 0;
     int radioCount = 0;

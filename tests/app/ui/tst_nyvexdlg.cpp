@@ -19,6 +19,7 @@
 #include "sending/sendjob.h"
 #include "support/errlog.h"
 #include "support/ui/artwork.h"
+#include "support/ui/displaytext.h"
 #include "support/ui/specialpic.h"
 #include "tests/common/dialogtest.h"
 #include "tests/common/sightings.h"
@@ -355,14 +356,35 @@ class NyvexDlgTest : public QObject {
         auto* tools = findWidget<QMenu>(&window, "toolsMenu");
         QVERIFY(tools);
         QCOMPARE(tools->title(), QString::fromStdString(support::text("menu_title")));
-        const std::pair<const char*, int> items[] = {
-            {"rangetest", 32771}, {"nogo", 32773}, {"configuration", 32772}, {"campaigns", 32777}};
-        QCOMPARE(tools->actions().size(), 4);
-        for (int i = 0; i < 4; ++i) {
+        const std::pair<const char*, int> items[] = {{"rangetest", 32771},
+                                                     {"nogo", 32773},
+                                                     {"configuration", 32772},
+                                                     {"campaigns", 32777},
+                                                     {"statistics", 32778}};
+        QCOMPARE(tools->actions().size(), 5);
+        for (int i = 0; i < 5; ++i) {
             const QAction* action = tools->actions().at(i);
             QCOMPARE(action->text(), QString::fromStdString(support::text(items[i].first)));
             QCOMPARE(action->property(CResoFilter::controlIdProperty).toInt(), items[i].second);
         }
+    }
+
+    // The pushes in flight show with their phone, campaign and bytes, and go when they end.
+    void thePushesInFlightShowWhileTheyRun() {
+        station = std::make_unique<SimulatedStation>();
+        CNyvexDlg window;
+        auto* list = findWidget<QTreeWidget>(&window, "inFlightList");
+        QVERIFY(list);
+        btsend::CPushesInFlight& pushes = station->center->sender()->pushesInFlight();
+        const std::uint64_t id = pushes.begin("Anna\x01", "Welcome");
+        pushes.progress(id, 2048, 10240);
+        QTRY_COMPARE(list->topLevelItemCount(), 1);
+        const QTreeWidgetItem* row = list->topLevelItem(0);
+        QCOMPARE(row->text(0), displayText(QStringLiteral("Anna\x01")));
+        QCOMPARE(row->text(1), QStringLiteral("Welcome"));
+        QCOMPARE(row->text(2), QString::fromStdString(support::text("kb_of_kb")).arg(2).arg(10));
+        pushes.end(id);
+        QTRY_COMPARE(list->topLevelItemCount(), 0);
     }
 
     void aToolCommandWithoutARadioOnlyShowsTheMissingAdapter() {

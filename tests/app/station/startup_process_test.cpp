@@ -51,11 +51,11 @@ struct Station {
     std::string log() const { return errorLogText(folder.path().string(), "Nyvex_err.txt"); }
 };
 
-// With the push settings too, which are reported when missing.
+// With the push and journal settings too, which are reported when missing.
 std::string completeSettings(const TempFolder& dir) {
     const std::string d = dir.path().string();
     return "[Tolvik]\nversion=1.061\npath=" + d + "/\narchfile=" + d +
-           "/mem.arc\nduration=1\nmanufac=m.dat\nobexpacket=430\nanswerwait=9\n";
+           "/mem.arc\nduration=1\nmanufac=m.dat\nobexpacket=430\nanswerwait=9\njournaldays=365\n";
 }
 
 }  // namespace

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -16,9 +14,12 @@
 
 #include "platform/clock.h"
 #include "tests/common/tempfolder.h"
+#include "tests/common/zoneguard.h"
 #include "tests/journal/journalfixture.h"
 
 namespace {
+
+using testing_support::ZoneGuard;
 
 using journal::Entry;
 using journal::Outcome;
@@ -30,20 +31,6 @@ using journal_testing::sampleEntries;
 constexpr const char* centralEurope = "CET-1CEST,M3.5.0,M10.5.0/3";
 // Midnight of 2026-03-02 there.
 constexpr std::int64_t localDayStart = dayStart - 3600;
-
-class ZoneGuard {
-  public:
-    explicit ZoneGuard(const char* zone) {
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ZoneGuard() {
-        unsetenv("TZ");
-        tzset();
-    }
-    ZoneGuard(const ZoneGuard&) = delete;
-    ZoneGuard& operator=(const ZoneGuard&) = delete;
-};
 
 TEST(Csv, QuotesOnlyTextsThatNeedIt) {
     ZoneGuard zone("UTC");

@@ -2,20 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include "tests/common/zoneguard.h"
 
-namespace {
-struct ZoneGuard {
-    explicit ZoneGuard(const char* zone) {
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ZoneGuard() {
-        unsetenv("TZ");
-        tzset();
-    }
-};
-}  // namespace
+using testing_support::ZoneGuard;
 
 TEST(Clock, InstalledManualClockIsWhatNowReturns) {
     platform::ManualClock manual(platform::fromTimeT(1000));

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
+#include "tests/common/zoneguard.h"
 
 using journal::HourCount;
 using journal::Outcome;
@@ -12,16 +11,7 @@ using journal::ui::BucketSize;
 
 namespace {
 
-struct ZoneGuard {
-    explicit ZoneGuard(const char* zone) {
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ZoneGuard() {
-        unsetenv("TZ");
-        tzset();
-    }
-};
+using testing_support::ZoneGuard;
 
 constexpr std::int64_t march1Utc = 1772323200;  // 2026-03-01 00:00 UTC
 constexpr std::int64_t hour = 3600;

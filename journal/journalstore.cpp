@@ -352,6 +352,9 @@ bool CJournalStore::open(const std::string& path, Access access) {
                                    nullptr);
         if (code == SQLITE_OK) {
             sqlite3_busy_timeout(handle, busyTimeoutMs);
+            // Closing the last handle of a file would fold its write-ahead log into it: a file
+            // that is refused must stay as it was, so that waits until it is known to be ours.
+            sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
             code = prepare(handle, path, access);
         }
         if (code != SQLITE_OK) {
@@ -360,6 +363,7 @@ bool CJournalStore::open(const std::string& path, Access access) {
             sqlite3_close_v2(handle);
             return code;
         }
+        sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
         db = handle;
         return SQLITE_OK;
     };
@@ -383,7 +387,8 @@ bool CJournalStore::open(const std::string& path, Access access) {
 }
 
 // Checks the version before anything is written; creates the tables in a new file; makes the
-// statements. Anything but SQLITE_OK leaves lastProblem or the code to explain.
+// statements, which fail for a file whose tables are not the journal's; only then turns on the
+// write-ahead log. Anything but SQLITE_OK leaves lastProblem or the code to explain.
 int CJournalStore::prepare(sqlite3* handle, const std::string& path, Access access) {
     const auto [versionCode, version] = queryNumber(handle, "PRAGMA user_version");
     if (versionCode != SQLITE_OK) {
@@ -409,24 +414,21 @@ int CJournalStore::prepare(sqlite3* handle, const std::string& path, Access acce
             return SQLITE_ERROR;
         }
         execute(handle, "PRAGMA query_only = 1");
-    } else {
-        if (const int code = execute(handle,
-                                     "PRAGMA journal_mode = WAL; "
-                                     "PRAGMA synchronous = NORMAL");
-            code != SQLITE_OK) {
+        return makeStatements(handle);
+    }
+    if (version == 0) {
+        const std::string create = std::string("BEGIN IMMEDIATE;") + schema +
+                                   "PRAGMA user_version = " + std::to_string(schemaVersion) +
+                                   "; COMMIT;";
+        if (const int code = execute(handle, create.c_str()); code != SQLITE_OK) {
+            execute(handle, "ROLLBACK");
             return code;
         }
-        if (version == 0) {
-            const std::string create = std::string("BEGIN IMMEDIATE;") + schema +
-                                       "PRAGMA user_version = " + std::to_string(schemaVersion) +
-                                       "; COMMIT;";
-            if (const int code = execute(handle, create.c_str()); code != SQLITE_OK) {
-                execute(handle, "ROLLBACK");
-                return code;
-            }
-        }
     }
-    return makeStatements(handle);
+    if (const int code = makeStatements(handle); code != SQLITE_OK) {
+        return code;
+    }
+    return execute(handle, "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL");
 }
 
 int CJournalStore::makeStatements(sqlite3* handle) {
@@ -455,6 +457,26 @@ int CJournalStore::makeStatements(sqlite3* handle) {
     }
     statements = std::move(made);
     return SQLITE_OK;
+}
+
+bool CJournalStore::readTogether(std::initializer_list<std::function<void()>> reads) const {
+    lastProblem.clear();
+    if (!db) {
+        return false;
+    }
+    if (const int code = execute(db, "BEGIN"); code != SQLITE_OK) {
+        return fail(code);
+    }
+    bool allRead = true;
+    for (const std::function<void()>& read : reads) {
+        read();
+        if (!lastProblem.empty()) {
+            allRead = false;
+            break;
+        }
+    }
+    execute(db, "COMMIT");
+    return allRead;
 }
 
 bool CJournalStore::fail(int code) const {

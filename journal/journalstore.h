@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <span>
 #include <string>
@@ -82,6 +83,10 @@ class CJournalStore {
     // Every entry in the range, oldest first; `visit` returns false to stop.
     bool forEachEntry(TimeRange range, const std::function<bool(const Entry&)>& visit) const;
     std::int64_t entryCount() const;
+    // Runs the reads one after the other in one read transaction, so all of them see the
+    // journal as it was at the first while a station goes on writing. Stops at the first read
+    // that fails: false with its problem() kept.
+    bool readTogether(std::initializer_list<std::function<void()>> reads) const;
 
   private:
     struct Statements;

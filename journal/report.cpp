@@ -135,10 +135,12 @@ bool writeCsv(const CJournalStore& store, TimeRange range, std::ostream& out) {
 }
 
 bool writeSummary(const CJournalStore& store, TimeRange range, std::ostream& out) {
-    const auto hours = store.hourly(range);
-    const auto campaigns = store.rates(range, Grouping::campaign);
-    const auto manufacturers = store.rates(range, Grouping::manufacturer);
-    if (!store.problem().empty()) {
+    std::vector<HourCount> hours;
+    std::vector<Rate> campaigns, manufacturers;
+    if (!store.readTogether(
+            {[&] { hours = store.hourly(range); },
+             [&] { campaigns = store.rates(range, Grouping::campaign); },
+             [&] { manufacturers = store.rates(range, Grouping::manufacturer); }})) {
         return false;
     }
     std::array<std::int64_t, allOutcomes.size()> perOutcome{};

@@ -1,7 +1,11 @@
 #pragma once
-// Entries for the journal's tests: a small varied day, and a store opened in a temporary folder.
+// Entries for the journal's tests: a small varied day, and a journal damaged where only its
+// queries notice.
+
+#include <sqlite3.h>
 
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -55,6 +59,34 @@ inline std::vector<journal::Entry> sampleEntries(int count = 300) {
         entries.push_back(entryAt(time, journal::allOutcomes[n % journal::allOutcomes.size()], n));
     }
     return entries;
+}
+
+// Overwrites the first page of `table` in the closed journal at `path` with garbage: the journal
+// still opens, and fails the queries that read that table.
+inline bool damageTable(const std::string& path, const std::string& table) {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* query = nullptr;
+    std::int64_t page = 0, pageSize = 0;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(db,
+                           "SELECT rootpage, (SELECT page_size FROM pragma_page_size) "
+                           "FROM sqlite_schema WHERE name = ?",
+                           -1, &query, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(query, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(query) == SQLITE_ROW) {
+            page = sqlite3_column_int64(query, 0);
+            pageSize = sqlite3_column_int64(query, 1);
+        }
+    }
+    sqlite3_finalize(query);
+    sqlite3_close(db);
+    if (page < 2 || pageSize <= 0) {
+        return false;
+    }
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp((page - 1) * pageSize);
+    file << std::string(static_cast<std::size_t>(pageSize), '\x5a');
+    return static_cast<bool>(file);
 }
 
 }  // namespace journal_testing

@@ -76,6 +76,16 @@ std::vector<Rate> ratesOfRows(const std::vector<Entry>& rows, Grouping grouping)
     return ordered;
 }
 
+// Runs `sql` on the SQLite file at `path` and closes it; `keepLog` leaves its write-ahead log
+// beside it unfolded, as a program that stopped while it had the file open does.
+void runOnFile(const std::string& path, const char* sql, bool keepLog = false) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, keepLog ? 1 : 0, nullptr);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
 class JournalStore : public ::testing::Test {
   protected:
     std::string path() const { return folder.file(journal::journalFileName); }
@@ -208,6 +218,9 @@ TEST_F(JournalStore, RefusesNewerDamagedAndForeignFilesAndLeavesThemAlone) {
     const std::string journalBytes = folder.read(journal::journalFileName);
     std::string newer = journalBytes;
     newer[63] = 2;  // the schema version the file carries: 1 + 1
+    // Another program's database that happens to carry the journal's version number.
+    runOnFile(folder.file("other.db"), "PRAGMA user_version = 1; CREATE TABLE notes(text);");
+    const std::string foreign = folder.read("other.db");
     const struct {
         const char* what;
         std::string bytes;
@@ -218,6 +231,7 @@ TEST_F(JournalStore, RefusesNewerDamagedAndForeignFilesAndLeavesThemAlone) {
         {"truncated", journalBytes.substr(0, journalBytes.size() / 2), "damaged"},
         {"header lost", std::string(100, '\0') + journalBytes.substr(100), "damaged"},
         {"empty file of text", "hello\n", "damaged"},
+        {"another program's file of version 1", foreign, "damaged"},
     };
     for (const auto& c : cases) {
         for (const Access access : {Access::readWrite, Access::readOnly}) {
@@ -234,6 +248,23 @@ TEST_F(JournalStore, RefusesNewerDamagedAndForeignFilesAndLeavesThemAlone) {
             EXPECT_TRUE(folder.read(journal::journalFileName) == c.bytes) << "the file changed";
         }
     }
+}
+
+// A newer station stopped with part of its journal still in the write-ahead log: refusing the
+// journal must not fold that log into the file.
+TEST_F(JournalStore, ANewerJournalsLogIsNotFoldedIntoItsFile) {
+    makeJournal(sampleEntries(20));
+    runOnFile(path(), "PRAGMA user_version = 2; DELETE FROM entries;", true);
+    ASSERT_TRUE(std::filesystem::exists(path() + "-wal"));
+    const std::string journalBytes = folder.read(journal::journalFileName);
+    const std::string logBytes = folder.read(std::string(journal::journalFileName) + "-wal");
+    for (const Access access : {Access::readWrite, Access::readOnly}) {
+        CJournalStore store;
+        EXPECT_FALSE(store.open(path(), access));
+        EXPECT_NE(store.problem().find("newer version"), std::string::npos) << store.problem();
+    }
+    EXPECT_TRUE(folder.read(journal::journalFileName) == journalBytes) << "the file changed";
+    EXPECT_TRUE(folder.read(std::string(journal::journalFileName) + "-wal") == logBytes);
 }
 
 TEST_F(JournalStore, SaysWhyAJournalOutOfReachCannotBeOpened) {

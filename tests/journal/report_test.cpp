@@ -228,6 +228,8 @@ TEST_F(Report, AJournalThatCannotBeReadEndsWithAClearMessage) {
     const std::string journalBytes = folder.read(journal::journalFileName);
     std::string newer = journalBytes;
     newer[63] = 5;
+    ASSERT_TRUE(journal_testing::damageTable(journalPath(), "dayCampaigns"));
+    const std::string tableDamaged = folder.read(journal::journalFileName);
     const struct {
         const char* what;
         std::optional<std::string> bytes;  // none: no journal
@@ -239,6 +241,7 @@ TEST_F(Report, AJournalThatCannotBeReadEndsWithAClearMessage) {
         {"damaged", "garbage, not a database", {"--report"}, 1, "damaged"},
         {"truncated", journalBytes.substr(0, journalBytes.size() / 3), {"--report"}, 1, "damaged"},
         {"newer", newer, {"--report", "--csv"}, 1, "written by a newer version"},
+        {"a table damaged", tableDamaged, {"--report"}, 1, "damaged"},
         {"wrong arguments", journalBytes, {"--report", "--since", "yesterday"}, 2, "not a date"},
     };
     for (const auto& c : cases) {

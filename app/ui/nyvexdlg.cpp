@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <QMetaObject>
 
+#include "app/station/journalfeed.h"
 #include "app/station/nyvexapp.h"
 #include "app/station/threadcenter.h"
 #include "app/ui/aboutdlg.h"
@@ -296,9 +297,11 @@ void CNyvexDlg::showPushesInFlight() {
                      : std::vector<btsend::CPushesInFlight::Push>();
     ui->inFlightList->clear();
     for (const btsend::CPushesInFlight::Push& push : pushes) {
-        const QString sent = text("kb_of_kb")
-                                 .arg((push.bytesAccepted + 1023) / 1024)
-                                 .arg((push.fileBytes + 1023) / 1024);
+        // Until the push has read its file, its size is not known and there is nothing to show.
+        const QString sent = push.fileBytes == 0 ? QString()
+                                                 : text("kb_of_kb")
+                                                       .arg((push.bytesAccepted + 1023) / 1024)
+                                                       .arg((push.fileBytes + 1023) / 1024);
         new QTreeWidgetItem(ui->inFlightList,
                             {displayText(QString::fromStdString(push.phoneName)),
                              displayText(QString::fromStdString(push.campaignName)), sent});
@@ -309,7 +312,11 @@ void CNyvexDlg::showPushesInFlight() {
 void CNyvexDlg::openStatistics() {
     const CInit* config = theApp().config();
     const std::string folder = config != nullptr ? config->folder() : std::string(".");
-    journal::ui::CStatisticsDlg(folder, this).exec();
+    journal::ui::CStatisticsDlg dialog(folder, this);
+    if (CJournalFeed* feed = theApp().journal()) {
+        dialog.setRecordingProblem(feed->writer().problem());
+    }
+    dialog.exec();
 }
 
 void CNyvexDlg::showRadioPanel() {

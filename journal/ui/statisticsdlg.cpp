@@ -116,18 +116,33 @@ TimeRange CStatisticsDlg::shownRange() const {
 }
 
 void CStatisticsDlg::refresh() {
-    const bool readable = openJournal();
+    ui->problemLabel->hide();
+    const bool readable = openJournal() && showFigures();
     ui->exportButton->setEnabled(readable);
     if (!readable) {
         chartView->chart()->removeAllSeries();
         ui->campaignTable->setRowCount(0);
         ui->manufacturerTable->setRowCount(0);
-        return;
+    } else if (!recordingProblem.empty()) {
+        showProblem(text("stats_not_recording") + QString::fromStdString(recordingProblem));
     }
-    ui->problemLabel->hide();
-    showChart();
-    showRates(ui->campaignTable, Grouping::campaign);
-    showRates(ui->manufacturerTable, Grouping::manufacturer);
+}
+
+void CStatisticsDlg::setRecordingProblem(std::string problem) {
+    recordingProblem = std::move(problem);
+    refresh();
+}
+
+// The chart and both tables from one look at the journal; false, with the reason shown, when
+// the journal opened but could not be read for them.
+bool CStatisticsDlg::showFigures() {
+    if (store.readTogether(
+            {[this] { showChart(); }, [this] { showRates(ui->campaignTable, Grouping::campaign); },
+             [this] { showRates(ui->manufacturerTable, Grouping::manufacturer); }})) {
+        return true;
+    }
+    showProblem(text("stats_journal_unreadable") + QString::fromStdString(store.problem()));
+    return false;
 }
 
 // Opened afresh for every look, so a journal that the station made or mended meanwhile shows.
@@ -180,7 +195,8 @@ void CStatisticsDlg::showChart() {
     series->attachAxis(counts);
     counts->applyNiceNumbers();
     chart->setTitle(text("stats_chart"));
-    chart->legend()->setAlignment(Qt::AlignBottom);
+    // One outcome a line beside the chart: the longest names stay whole at any width.
+    chart->legend()->setAlignment(Qt::AlignRight);
     QChart* previous = chartView->chart();
     chartView->setChart(chart);
     delete previous;
@@ -191,8 +207,10 @@ void CStatisticsDlg::showRates(QTableWidget* table, Grouping grouping) {
     table->setRowCount(static_cast<int>(rates.size()));
     for (int row = 0; row < static_cast<int>(rates.size()); ++row) {
         const Rate& rate = rates[static_cast<std::size_t>(row)];
-        table->setItem(row, 0,
-                       new QTableWidgetItem(displayText(QString::fromStdString(rate.name))));
+        // A phone whose maker the station did not know is counted under an empty name.
+        const QString name = rate.name.empty() ? text("stats_unknown")
+                                               : displayText(QString::fromStdString(rate.name));
+        table->setItem(row, 0, new QTableWidgetItem(name));
         table->setItem(row, 1, numberItem(QString::number(rate.pushes)));
         table->setItem(row, 2, numberItem(QString::number(rate.delivered)));
         table->setItem(row, 3, numberItem(QString::fromStdString(rateText(rate))));

@@ -31,12 +31,16 @@ class CStatisticsDlg : public CResoFilter {
 
     // Reads the journal again and shows the chosen range.
     void refresh();
+    // What keeps the station from recording pushes now, shown while the journal itself reads
+    // well; empty when nothing does.
+    void setRecordingProblem(std::string problem);
     // The range the date fields choose: from the first day's start to the last day's end.
     TimeRange shownRange() const;
 
   private:
     void setTexts();
     bool openJournal();
+    bool showFigures();
     void showChart();
     void showRates(QTableWidget* table, Grouping grouping);
     void exportCsv();
@@ -45,6 +49,7 @@ class CStatisticsDlg : public CResoFilter {
     std::unique_ptr<Ui::StatisticsDlg> ui;
     std::string journalPath;
     CJournalStore store;
+    std::string recordingProblem;
     QChartView* chartView = nullptr;
 };
 

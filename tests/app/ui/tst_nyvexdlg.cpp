@@ -369,7 +369,8 @@ class NyvexDlgTest : public QObject {
         }
     }
 
-    // The pushes in flight show with their phone, campaign and bytes, and go when they end.
+    // The pushes in flight show with their phone and campaign, their bytes once the file's size is
+    // known, and go when they end.
     void thePushesInFlightShowWhileTheyRun() {
         station = std::make_unique<SimulatedStation>();
         CNyvexDlg window;
@@ -377,12 +378,14 @@ class NyvexDlgTest : public QObject {
         QVERIFY(list);
         btsend::CPushesInFlight& pushes = station->center->sender()->pushesInFlight();
         const std::uint64_t id = pushes.begin("Anna\x01", "Welcome");
-        pushes.progress(id, 2048, 10240);
         QTRY_COMPARE(list->topLevelItemCount(), 1);
         const QTreeWidgetItem* row = list->topLevelItem(0);
         QCOMPARE(row->text(0), displayText(QStringLiteral("Anna\x01")));
         QCOMPARE(row->text(1), QStringLiteral("Welcome"));
-        QCOMPARE(row->text(2), QString::fromStdString(support::text("kb_of_kb")).arg(2).arg(10));
+        QCOMPARE(row->text(2), QString());
+        pushes.progress(id, 2048, 10240);
+        const QString sent = QString::fromStdString(support::text("kb_of_kb")).arg(2).arg(10);
+        QTRY_COMPARE(list->topLevelItem(0)->text(2), sent);
         pushes.end(id);
         QTRY_COMPARE(list->topLevelItemCount(), 0);
     }

@@ -117,6 +117,12 @@ class StatisticsDlgTest : public QObject {
             QCOMPARE(table->item(row, 2)->text().toLongLong(), rates[row].delivered);
         }
 
+        // Phones of a maker the station did not know are named as such.
+        auto* makers = findWidget<QTableWidget>(&dialog, "manufacturerTable");
+        QVERIFY(makers->rowCount() > 0);
+        QCOMPARE(makers->item(0, 0)->text(),
+                 QString::fromStdString(support::text("stats_unknown")));
+
         // Two days hold more than one.
         chooseDays(dialog, journal_testing::dayStart, secondDayStart);
         qreal one = 0;
@@ -175,6 +181,30 @@ class StatisticsDlgTest : public QObject {
                 QCOMPARE(readAll(journalPath(folder)), std::string(c.content));
             }
         }
+    }
+
+    // A journal that opens but fails when its figures are read, and a station that cannot
+    // record while the journal reads well: both are said, never an empty chart alone.
+    void namesAProblemFoundAfterTheJournalOpened() {
+        testing_support::TempFolder folder;
+        writeJournal(folder, journal_testing::sampleEntries(300));
+        {
+            CStatisticsDlg dialog(folder.path().string());
+            chooseDays(dialog, journal_testing::dayStart, journal_testing::dayStart);
+            dialog.setRecordingProblem("the disk is full");
+            auto* problem = findWidget<QLabel>(&dialog, "problemLabel");
+            QVERIFY(!problem->isHidden());
+            QCOMPARE(problem->text(), QString::fromStdString(support::text("stats_not_recording")) +
+                                          QStringLiteral("the disk is full"));
+        }
+        QVERIFY(journal_testing::damageTable(journalPath(folder), "dayManufacturers"));
+        CStatisticsDlg dialog(folder.path().string());
+        chooseDays(dialog, journal_testing::dayStart, journal_testing::dayStart);
+        dialog.setRecordingProblem("the disk is full");
+        auto* problem = findWidget<QLabel>(&dialog, "problemLabel");
+        QVERIFY(!problem->isHidden());
+        QVERIFY2(problem->text().startsWith(support::text("stats_journal_unreadable").c_str()),
+                 qPrintable(problem->text()));
     }
 
     void aDemoDayOnScreenIsNotBlank() {

@@ -21,6 +21,8 @@ class CJournalFeed {
 
     // The name of the radio the station pushes through now; later entries carry it.
     void setRadio(const std::string& name);
+    // That name; empty while the name is being changed beyond a short wait.
+    std::string currentRadio();
     // Queues the journal entry of `outcome`; never waits beyond a few milliseconds.
     void record(const btsend::PushOutcome& outcome);
 
@@ -31,8 +33,6 @@ class CJournalFeed {
     static journal::Entry entryFor(const btsend::PushOutcome& outcome, const std::string& radio);
 
   private:
-    std::string currentRadio();
-
     std::string journalPath;
     platform::TimedMutex radioLock;
     std::string radio;

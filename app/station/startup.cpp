@@ -135,7 +135,6 @@ bool buildAndRun(CNyvexApp& app, CStationUi& ui) {
     app.manufacturers()->open(path + app.config()->getString("manufac", true));
 
     startWorkers(center, ui);
-    app.radioName();
     while (ui.runMainWindow() == 1) {
     }
     return true;

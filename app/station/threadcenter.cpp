@@ -71,6 +71,7 @@ void CThreadCenter::startAll() {
         }
         return;
     }
+    nameRadioInJournal();
     runScanner(true);
     if (hasActiveCampaign()) {
         runJobMachine(true);
@@ -84,9 +85,25 @@ int CThreadCenter::checkRadio() {
     const bool present = radios > 0;
     if (present != radioPresent) {
         radioPresent = present;
+        if (present) {
+            nameRadioInJournal();
+        }
         apply();
     }
     return radios;
+}
+
+// The journal records each push under the name of the radio it went through: named when the
+// workers start and whenever a radio comes, before any worker uses it.
+void CThreadCenter::nameRadioInJournal() {
+    CJournalFeed* journal = theApp().journal();
+    blto::CBTScanner1* scanner = frontPart->scanner();
+    if (journal == nullptr || scanner == nullptr) {
+        return;
+    }
+    if (const std::optional<std::string> name = scanner->radioName()) {
+        journal->setRadio(*name);
+    }
 }
 
 void CThreadCenter::pause(bool on) {

@@ -102,6 +102,7 @@ class CThreadCenter : public CStateImpact {
   private:
     bool hasActiveCampaign() const;
     void stopAllButScanner();
+    void nameRadioInJournal();
     // Runs `start`. A worker whose thread the system cannot create does not run: that is
     // logged, and the next apply() tries again.
     void startWorker(const char* worker, const std::function<void()>& start);

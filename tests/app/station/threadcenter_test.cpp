@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/station/journalfeed.h"
 #include "backoffice/backoffice.h"
 #include "campaigns/campaignmgr.h"
 #include "memory/manufacturer.h"
@@ -96,15 +97,20 @@ TEST_F(ThreadCenterTest, PauseLeavesTheScannerAndTheScanSwitchLeavesTheRest) {
     EXPECT_TRUE(statusBecomes("SBJ_O"));
 }
 
+// The journal names the radio from the start and again once it is plugged in.
 TEST_F(ThreadCenterTest, UnpluggingTheRadioStopsEveryWorkerAndPluggingItInRestartsThem) {
+    RegisteredPart<CJournalFeed> journal(station.file("journal.sqlite"), 365);
     center->startAll();
     ASSERT_TRUE(statusBecomes("SBJ_O"));
+    EXPECT_EQ(journal->currentRadio(), "Test radio");
     station.write("world.ini", "");
     EXPECT_EQ(center->checkRadio(), 0);
     EXPECT_TRUE(statusBecomes("_____"));
+    journal->setRadio("");
     station.write("world.ini", radioSection);
     EXPECT_EQ(center->checkRadio(), 1);
     EXPECT_TRUE(statusBecomes("SBJ_O"));
+    EXPECT_EQ(journal->currentRadio(), "Test radio");
 }
 
 TEST_F(ThreadCenterTest, WithoutAnActiveCampaignOnlyTheScannerRuns) {

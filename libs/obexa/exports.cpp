@@ -117,13 +117,17 @@ std::unique_ptr<CBTSender> makeSender(CObexTransport& transport, const PushArgum
                                        waitsFor(settings), settings.packetLength);
 }
 
-// Runs the push and keeps its report as the thread's last one. A push that throws leaves the
-// report of a failed connection with nothing moved.
+// The thread's report until its push ends: a failed connection with nothing moved. Set before
+// anything of the push can throw, so a push that never started does not report the one before.
+void startReport() {
+    threadPushes.reported = true;
+    threadPushes.last = ObexaPushReport{};
+    threadPushes.last.outcome = obexaConnectionFailed;
+}
+
+// Runs the push and keeps its report as the thread's last one.
 std::int32_t runPush(CBTSender& sender, const PushArguments& arguments) {
     ThreadPushes& thread = threadPushes;
-    thread.reported = true;
-    thread.last = ObexaPushReport{};
-    thread.last.outcome = obexaConnectionFailed;
     if (thread.progress != nullptr) {
         sender.setProgress([progress = thread.progress, context = thread.context](
                                std::uint64_t accepted, std::uint64_t fileBytes) {
@@ -149,6 +153,7 @@ NYVEX_EXPORT std::int32_t getFileStatus1(std::uint32_t addressLow, std::uint32_t
                                          const char* type, const char16_t* name,
                                          const char16_t* path) {
     return guarded(0, [&] {
+        startReport();
         currentPush.reset();
         currentTransport = makeTransport();
         const PushArguments arguments{addressLow, addressHigh, type, name, path};
@@ -161,6 +166,7 @@ NYVEX_EXPORT std::int32_t getFileStatusM(std::uint32_t addressLow, std::uint32_t
                                          const char* type, const char16_t* name,
                                          const char16_t* path) {
     return guarded(0, [&] {
+        startReport();
         const auto transport = makeTransport();
         const PushArguments arguments{addressLow, addressHigh, type, name, path};
         const auto sender = makeSender(*transport, arguments);

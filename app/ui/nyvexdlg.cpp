@@ -312,11 +312,9 @@ void CNyvexDlg::showPushesInFlight() {
 void CNyvexDlg::openStatistics() {
     const CInit* config = theApp().config();
     const std::string folder = config != nullptr ? config->folder() : std::string(".");
-    journal::ui::CStatisticsDlg dialog(folder, this);
-    if (CJournalFeed* feed = theApp().journal()) {
-        dialog.setRecordingProblem(feed->writer().problem());
-    }
-    dialog.exec();
+    CJournalFeed* feed = theApp().journal();
+    const std::string recordingProblem = feed != nullptr ? feed->writer().problem() : std::string();
+    journal::ui::CStatisticsDlg(folder, recordingProblem, this).exec();
 }
 
 void CNyvexDlg::showRadioPanel() {

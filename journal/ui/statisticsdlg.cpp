@@ -63,10 +63,12 @@ QTableWidgetItem* numberItem(const QString& text) {
 
 }  // namespace
 
-CStatisticsDlg::CStatisticsDlg(std::string stationFolder, QWidget* parent)
+CStatisticsDlg::CStatisticsDlg(std::string stationFolder, std::string recordingProblem,
+                               QWidget* parent)
     : CResoFilter(dialogTemplate, parent),
       ui(std::make_unique<Ui::StatisticsDlg>()),
-      journalPath((std::filesystem::path(stationFolder) / journalFileName).string()) {
+      journalPath((std::filesystem::path(stationFolder) / journalFileName).string()),
+      recordingProblem(std::move(recordingProblem)) {
     ui->setupUi(this);
     setTexts();
     chartView = new QChartView(new QChart(), ui->chartArea);
@@ -120,17 +122,12 @@ void CStatisticsDlg::refresh() {
     const bool readable = openJournal() && showFigures();
     ui->exportButton->setEnabled(readable);
     if (!readable) {
-        chartView->chart()->removeAllSeries();
+        replaceChart(new QChart());
         ui->campaignTable->setRowCount(0);
         ui->manufacturerTable->setRowCount(0);
     } else if (!recordingProblem.empty()) {
         showProblem(text("stats_not_recording") + QString::fromStdString(recordingProblem));
     }
-}
-
-void CStatisticsDlg::setRecordingProblem(std::string problem) {
-    recordingProblem = std::move(problem);
-    refresh();
 }
 
 // The chart and both tables from one look at the journal; false, with the reason shown, when
@@ -197,6 +194,11 @@ void CStatisticsDlg::showChart() {
     chart->setTitle(text("stats_chart"));
     // One outcome a line beside the chart: the longest names stay whole at any width.
     chart->legend()->setAlignment(Qt::AlignRight);
+    replaceChart(chart);
+}
+
+// The view shows `chart` alone: the chart before goes with its bars and axes.
+void CStatisticsDlg::replaceChart(QChart* chart) {
     QChart* previous = chartView->chart();
     chartView->setChart(chart);
     delete previous;

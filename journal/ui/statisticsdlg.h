@@ -10,6 +10,7 @@
 #include "journal/journalstore.h"
 #include "support/ui/resofilter.h"
 
+class QChart;
 class QChartView;
 class QTableWidget;
 
@@ -25,15 +26,15 @@ class CStatisticsDlg : public CResoFilter {
   public:
     static constexpr int dialogTemplate = 150;
 
-    // Shows the journal in `stationFolder`, today's pushes first.
-    explicit CStatisticsDlg(std::string stationFolder, QWidget* parent = nullptr);
+    // Shows the journal in `stationFolder`, today's pushes first. `recordingProblem` is what
+    // keeps the station from recording pushes now (empty when nothing does), shown while the
+    // journal itself reads well.
+    explicit CStatisticsDlg(std::string stationFolder, std::string recordingProblem = {},
+                            QWidget* parent = nullptr);
     ~CStatisticsDlg() override;
 
     // Reads the journal again and shows the chosen range.
     void refresh();
-    // What keeps the station from recording pushes now, shown while the journal itself reads
-    // well; empty when nothing does.
-    void setRecordingProblem(std::string problem);
     // The range the date fields choose: from the first day's start to the last day's end.
     TimeRange shownRange() const;
 
@@ -42,6 +43,7 @@ class CStatisticsDlg : public CResoFilter {
     bool openJournal();
     bool showFigures();
     void showChart();
+    void replaceChart(QChart* chart);
     void showRates(QTableWidget* table, Grouping grouping);
     void exportCsv();
     void showProblem(const QString& text);

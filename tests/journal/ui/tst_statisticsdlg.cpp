@@ -189,22 +189,25 @@ class StatisticsDlgTest : public QObject {
         testing_support::TempFolder folder;
         writeJournal(folder, journal_testing::sampleEntries(300));
         {
-            CStatisticsDlg dialog(folder.path().string());
+            CStatisticsDlg dialog(folder.path().string(), "the disk is full");
             chooseDays(dialog, journal_testing::dayStart, journal_testing::dayStart);
-            dialog.setRecordingProblem("the disk is full");
             auto* problem = findWidget<QLabel>(&dialog, "problemLabel");
             QVERIFY(!problem->isHidden());
             QCOMPARE(problem->text(), QString::fromStdString(support::text("stats_not_recording")) +
                                           QStringLiteral("the disk is full"));
         }
         QVERIFY(journal_testing::damageTable(journalPath(folder), "dayManufacturers"));
-        CStatisticsDlg dialog(folder.path().string());
+        CStatisticsDlg dialog(folder.path().string(), "the disk is full");
         chooseDays(dialog, journal_testing::dayStart, journal_testing::dayStart);
-        dialog.setRecordingProblem("the disk is full");
         auto* problem = findWidget<QLabel>(&dialog, "problemLabel");
         QVERIFY(!problem->isHidden());
         QVERIFY2(problem->text().startsWith(support::text("stats_journal_unreadable").c_str()),
                  qPrintable(problem->text()));
+        // Nothing of the figures read before the failure stays on screen.
+        const QChart* chart = findWidget<QChartView>(&dialog, "chartView")->chart();
+        QVERIFY(chart->series().isEmpty());
+        QVERIFY(chart->axes().isEmpty());
+        QCOMPARE(findWidget<QTableWidget>(&dialog, "campaignTable")->rowCount(), 0);
     }
 
     void aDemoDayOnScreenIsNotBlank() {
